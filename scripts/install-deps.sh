@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the build and test dependencies from Debian's packages. Idempotent and quiet when all is in place.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  wine64 wine xvfb x11-apps imagemagick
+  fonts-noto-cjk
+  googletest
+  dpkg-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
