@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the program and starts it under Wine, with the TV double as adb.exe beside it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build-libpng.sh
+bash scripts/configure-win.sh
+cmake --build build/win --target Ozarith fake_adb >/dev/null
+run=build/win/run
+mkdir -p "$run"
+cp build/win/bin/Ozarith.exe "$run/"
+cp build/win/bin/adb.exe "$run/adb.exe"
+export OZ_WINEPREFIX=$PWD/build/win/wineprefix
+exec bash scripts/with-display.sh bash scripts/wine-run.sh "$run/Ozarith.exe"

@@ -1,0 +1,1 @@
+#include "runtime/handles_win.h"
