@@ -78,4 +78,12 @@ struct ComTraits {
 template <typename Interface>
 using ComPtr = Owned<ComTraits<Interface>>;
 
+// Blocks the system hands out from LocalAlloc (CommandLineToArgvW, FormatMessageW).
+struct LocalMemoryTraits {
+    using Value = HLOCAL;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value p) noexcept { ::LocalFree(p); }
+};
+using UniqueLocalMemory = Owned<LocalMemoryTraits>;
+
 }  // namespace oz
