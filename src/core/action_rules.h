@@ -1,0 +1,64 @@
+#pragma once
+// What the action buttons send to the interpreter and how their answers become log lines and
+// messages. Texts shown to the user are UTF-8 here; the Windows side turns them into UTF-16.
+// Answers passed in are UTF-8 as well (decoded from the interpreter's code page beforehand);
+// the markers are ASCII, so a plain byte search finds them exactly.
+#include <string>
+#include <string_view>
+
+#include "core/byte_text.h"
+
+namespace oz {
+
+// The value each action button carries, as decimal text, in its tag.
+enum ActionCode : int {
+    ACTION_CONNECT = 1,
+    ACTION_REMOVE_BOOT_ADS = 2,
+    ACTION_REMOVE_SYSTEM_UPDATE = 4,
+    ACTION_CLOSE_LEFTOVERS = 8,
+};
+
+// Decimal text to integer: leading blanks skipped, an optional sign, then digits up to the first
+// non-digit. No digits, or a value outside 32 bits, gives 0 (no action).
+int actionCodeFromTag(std::string_view tag);
+
+// "adb connect <ip>:5555", the IP taken as typed.
+std::string connectCommand(std::string_view ip);
+// Whether adb's answer reports a connection ("connected to", exact bytes, "already connected to" included).
+bool connectSucceeded(std::string_view answer);
+
+inline constexpr std::string_view kUninstallSystemAdSolution =
+    "adb shell pm uninstall --user 0 com.miui.systemAdSolution";
+inline constexpr std::string_view kUninstallMitvAdvertise = "adb shell pm uninstall --user 0 com.xiaomi.mitv.advertise";
+inline constexpr std::string_view kUninstallMitvUpgrade = "adb shell pm uninstall --user 0 com.xiaomi.mitv.upgrade";
+
+// Log line (without the CR LF every append adds) for a boot-ads uninstall answer. The line after
+// the second package's failure ends in CR LF, so the log shows an empty line below it.
+std::string bootAdsLogLine(std::string_view answer, bool secondPackage);
+// Log line for the system-update uninstall answer; the answer follows "->" with no blank.
+std::string systemUpdateLogLine(std::string_view answer);
+
+inline constexpr std::string_view kConnectFailedMessage = "连接失败,请检查是否在同一个局域网内";
+
+// The process names the cleanup terminates, compared exactly (case-sensitive).
+inline constexpr std::string_view kInterpreterExeName = "cmd.exe";
+inline constexpr std::string_view kBridgeExeName = "adb.exe";
+// The cleanup's message box text: two lines, each ending in CR LF.
+std::string cleanupSummary(int cmdCount, int adbCount);
+
+// Whether the typed IP can go into a command line as it is: no control characters (CR and LF
+// would end the line and start another command) and none of cmd.exe's metacharacters & | < > ^ % ".
+// Anything else, an empty box included, passes and simply fails to connect.
+bool isSafeForCommandLine(std::string_view ipUtf8);
+inline constexpr std::string_view kUnsafeIpMessage = "IP地址含有不允许的字符,请只输入IP地址,例如 192.168.1.100";
+
+// "cd /d" with the directory quoted, since the program's folder may hold blanks or '&'.
+// Windows folder names cannot contain '"', so plain quoting is enough.
+std::string changeDirectoryCommand(std::string_view directory);
+// Whether the interpreter's prompt shows it working in directory (prompt == directory + ">").
+bool promptShowsDirectory(std::string_view prompt, std::string_view directory);
+
+// An answer as the log shows it: bare LFs (adb's own line ends) made CR LF, blank ends trimmed.
+std::string logTextFromAnswer(std::string_view answer, const LeadBytes& rule);
+
+}  // namespace oz
