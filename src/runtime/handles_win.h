@@ -86,4 +86,12 @@ struct LocalMemoryTraits {
 };
 using UniqueLocalMemory = Owned<LocalMemoryTraits>;
 
+// Modules from LoadLibraryExW (also those mapped only as data, to read their resources).
+struct ModuleTraits {
+    using Value = HMODULE;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value m) noexcept { ::FreeLibrary(m); }
+};
+using UniqueModule = Owned<ModuleTraits>;
+
 }  // namespace oz
