@@ -1,0 +1,36 @@
+#pragma once
+// First come, first served: workers take turns at the interpreter in the order of the clicks
+// that started them. A ticket is drawn at the click; the worker waits for it to come up.
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace oz {
+
+class TurnQueue {
+public:
+    using Ticket = std::uint64_t;
+
+    Ticket draw();
+
+    // Holds the turn of one ticket from the moment it comes up until destruction. A ticket must
+    // always be taken, even by a worker that has nothing to do, or the ones behind it would wait.
+    class Turn {
+    public:
+        Turn(TurnQueue& queue, Ticket ticket);
+        ~Turn();
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+
+    private:
+        TurnQueue& queue_;
+    };
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Ticket next_ = 0;
+    Ticket serving_ = 0;
+};
+
+}  // namespace oz

@@ -1,0 +1,339 @@
+#include "runtime/gui_win.h"
+
+#include <windowsx.h>
+
+#include <stdexcept>
+
+#include "runtime/text_win.h"
+
+namespace oz {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"OzarithWindow";
+constexpr wchar_t kPictureClass[] = L"OzarithPicture";
+constexpr wchar_t kMessageCaption[] = L"信息：";
+
+thread_local Control* currentEventSource = nullptr;
+
+// Sets the event component for the duration of one handler call.
+class EventScope {
+public:
+    explicit EventScope(Control* source) : previous_(currentEventSource) { currentEventSource = source; }
+    ~EventScope() { currentEventSource = previous_; }
+    EventScope(const EventScope&) = delete;
+    EventScope& operator=(const EventScope&) = delete;
+
+private:
+    Control* previous_;
+};
+
+void run(const EventHandler& handler, Control* source) {
+    if (!handler) return;
+    EventScope scope(source);
+    handler();
+}
+
+LRESULT CALLBACK pictureProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCHITTEST) return HTTRANSPARENT;  // the popup's background drag works over it too
+    if (message != WM_PAINT) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    PaintScope paint(hwnd);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    ::FillRect(paint.dc(), &client, ::GetSysColorBrush(COLOR_BTNFACE));
+    auto bitmap = reinterpret_cast<HBITMAP>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    BITMAP info{};
+    if (bitmap && ::GetObjectW(bitmap, sizeof info, &info)) {
+        UniqueMemoryDc source(::CreateCompatibleDC(paint.dc()));
+        UniqueSelection selected = selectInto(source.get(), bitmap);
+        ::BitBlt(paint.dc(), 0, 0, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+    }
+    return 0;
+}
+
+void registerClasses(HINSTANCE instance) {
+    static const bool registered = [instance] {
+        WNDCLASSEXW windowClass{sizeof windowClass};
+        windowClass.lpfnWndProc = Window::classProc;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = kWindowClass;
+        ::RegisterClassExW(&windowClass);
+        WNDCLASSEXW pictureClass = windowClass;
+        pictureClass.lpfnWndProc = pictureProc;
+        pictureClass.lpszClassName = kPictureClass;
+        ::RegisterClassExW(&pictureClass);
+        return true;
+    }();
+    (void)registered;
+}
+
+struct KindTraits {
+    const wchar_t* className;
+    DWORD style;
+};
+
+KindTraits traitsOf(ControlKind kind) {
+    switch (kind) {
+    case ControlKind::Label: return {L"STATIC", SS_LEFT};
+    case ControlKind::EditBox: return {L"EDIT", 0};
+    case ControlKind::PushButton: return {L"BUTTON", BS_PUSHBUTTON};
+    case ControlKind::PictureBox: return {kPictureClass, 0};
+    }
+    return {L"STATIC", 0};
+}
+
+// Message boxes and windows show Chinese on a system of any language only with a font that has
+// the glyphs; the default GUI font of a western system has none of its own.
+HFONT createUiFont() {
+    NONCLIENTMETRICSW metrics{sizeof metrics};
+    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    LOGFONTW font = metrics.lfMessageFont;
+    HDC screen = ::GetDC(nullptr);
+    for (const wchar_t* face : {L"Microsoft YaHei UI", L"Microsoft YaHei", L"SimSun", L"Noto Sans CJK SC"}) {
+        LOGFONTW wanted{};
+        wanted.lfCharSet = DEFAULT_CHARSET;
+        ::lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
+        bool found = false;
+        ::EnumFontFamiliesExW(
+            screen, &wanted,
+            [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM flag) -> int {
+                *reinterpret_cast<bool*>(flag) = true;
+                return 0;
+            },
+            reinterpret_cast<LPARAM>(&found), 0);
+        if (found) {
+            ::lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+            break;
+        }
+    }
+    ::ReleaseDC(nullptr, screen);
+    return ::CreateFontIndirectW(&font);
+}
+
+}  // namespace
+
+Control* eventComponent() {
+    return currentEventSource;
+}
+
+HFONT uiFont() {
+    static UniqueGdiObject font(createUiFont());
+    return static_cast<HFONT>(font.get());
+}
+
+int messageBox(std::string_view textUtf8, UINT flags, HWND owner) {
+    if (!(flags & MB_SYSTEMMODAL)) flags |= MB_TASKMODAL;
+    return ::MessageBoxW(owner, fromUtf8(textUtf8).c_str(), kMessageCaption, flags);
+}
+
+// ---- Control
+
+Control::Control(Window& owner, const ControlLayout& layout) : owner_(owner), layout_(layout) {}
+
+void Control::create(HWND parent, HFONT font) {
+    const KindTraits kind = traitsOf(layout_.kind);
+    DWORD style = WS_CHILD | WS_VISIBLE | kind.style | layout_.style;
+    if (layout_.disabled) style |= WS_DISABLED;
+    hwnd_ = ::CreateWindowExW(layout_.exStyle, kind.className, fromUtf8(layout_.text).c_str(), style, layout_.left,
+                              layout_.top, layout_.width, layout_.height, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout_.id)),
+                              ::GetModuleHandleW(nullptr), nullptr);
+    ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (layout_.kind == ControlKind::EditBox) ::SendMessageW(hwnd_, EM_SETLIMITTEXT, 0, 0);
+}
+
+RECT Control::placement() const {
+    RECT rect{};
+    ::GetWindowRect(hwnd_, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hwnd_), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+int Control::left() const { return placement().left; }
+int Control::top() const { return placement().top; }
+int Control::width() const {
+    const RECT rect = placement();
+    return rect.right - rect.left;
+}
+int Control::height() const {
+    const RECT rect = placement();
+    return rect.bottom - rect.top;
+}
+
+void Control::setDisabled(bool disabled) {
+    if (owner_.isGuiThread()) {
+        ::EnableWindow(hwnd_, disabled ? FALSE : TRUE);
+        return;
+    }
+    // A window already gone takes no more writes: PostMessage to null would post to this thread.
+    if (HWND target = owner_.handle()) ::PostMessageW(target, kSetDisabledMessage, static_cast<WPARAM>(layout_.id), disabled ? 1 : 0);
+}
+
+void Control::appendText(std::wstring text) {
+    if (owner_.isGuiThread()) {
+        appendNow(text);
+        return;
+    }
+    HWND target = owner_.handle();
+    if (!target) return;
+    auto posted = std::make_unique<std::wstring>(std::move(text));
+    if (::PostMessageW(target, kAppendTextMessage, static_cast<WPARAM>(layout_.id),
+                       reinterpret_cast<LPARAM>(posted.get())))
+        (void)posted.release();  // the GUI thread owns it now
+}
+
+void Control::appendNow(const std::wstring& text) {
+    const LRESULT end = ::GetWindowTextLengthW(hwnd_);
+    ::SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(end), end);
+    ::SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
+    ::SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::wstring Control::content() const {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd_)) + 1, L'\0');
+    const int length = ::GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+void Control::setContent(std::wstring_view text) {
+    ::SetWindowTextW(hwnd_, std::wstring(text).c_str());
+}
+
+void Control::setPicture(UniqueGdiObject bitmap) {
+    picture_ = std::move(bitmap);
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture_.get()));
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Control::raiseClicked() { run(handlerOwner().onClicked, this); }
+void Control::raiseGotFocus() { run(handlerOwner().onGotFocus, this); }
+
+// ---- Window
+
+Window::Window(WindowLayout layout) : layout_(std::move(layout)) {
+    for (const ControlLayout& control : layout_.controls) controls_.push_back(std::make_unique<Control>(*this, control));
+}
+
+Window::~Window() {
+    if (isLoaded()) ::DestroyWindow(hwnd_);
+}
+
+Control& Window::control(std::string_view name) {
+    for (auto& control : controls_)
+        if (control->name() == name) return *control;
+    throw std::logic_error("no such control in the layout");
+}
+
+Control* Window::controlById(int id) {
+    for (auto& control : controls_)
+        if (control->id() == id) return control.get();
+    return nullptr;
+}
+
+void Window::create(HWND owner) {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    registerClasses(instance);
+    guiThread_ = ::GetCurrentThreadId();
+    const int x = (::GetSystemMetrics(SM_CXSCREEN) - layout_.width) / 2;
+    const int y = (::GetSystemMetrics(SM_CYSCREEN) - layout_.height) / 2;
+    hwnd_ = ::CreateWindowExW(layout_.exStyle, kWindowClass, fromUtf8(layout_.caption).c_str(), layout_.style, x, y,
+                              layout_.width, layout_.height, owner, nullptr, instance, this);
+    if (layout_.iconId != 0) {
+        for (auto [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+            const int size = ::GetSystemMetrics(metric);
+            HANDLE icon = ::LoadImageW(instance, MAKEINTRESOURCEW(layout_.iconId), IMAGE_ICON, size, size, LR_SHARED);
+            ::SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+        }
+    }
+    for (auto& control : controls_) control->create(hwnd_, uiFont());
+    if (onCreated) onCreated();
+    if (layout_.visible) ::ShowWindow(hwnd_, SW_SHOW);
+}
+
+void Window::load(HWND owner) {
+    if (!isLoaded()) create(owner);
+}
+
+void Window::showModal(HWND owner) {
+    load(owner);
+    MSG message{};
+    while (isLoaded()) {
+        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got < 0) break;
+        // The dialog manager gives Tab navigation, and turns Esc into IDCANCEL.
+        if (isLoaded() && ::IsDialogMessageW(hwnd_, &message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+LRESULT CALLBACK Window::classProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* window = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        window->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+    }
+    auto* window = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!window) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    return window->handle(hwnd, message, wParam, lParam);
+}
+
+LRESULT Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND: return onCommand(wParam, lParam);
+    case WM_CTLCOLORSTATIC: return onColorStatic(reinterpret_cast<HDC>(wParam));
+    case WM_CLOSE: return onClose();
+    case WM_NCHITTEST: return onNcHitTest(wParam, lParam);
+    case kSetDisabledMessage:
+    case kAppendTextMessage: return onPosted(message, wParam, lParam);
+    case WM_NCDESTROY: hwnd_ = nullptr; break;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT Window::onCommand(WPARAM wParam, LPARAM) {
+    const int id = LOWORD(wParam);
+    if (id == IDCANCEL) return onClose();  // Esc, through the dialog manager
+    Control* control = controlById(id);
+    if (!control) return 0;
+    if (HIWORD(wParam) == BN_CLICKED) control->raiseClicked();
+    if (HIWORD(wParam) == EN_SETFOCUS) control->raiseGotFocus();
+    return 0;
+}
+
+// Labels and the read-only log box draw on the button face like the window itself.
+LRESULT Window::onColorStatic(HDC dc) {
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+LRESULT Window::onClose() {
+    if (onCanClose) onCanClose();
+    ::DestroyWindow(hwnd_);
+    return 0;
+}
+
+LRESULT Window::onNcHitTest(WPARAM wParam, LPARAM lParam) {
+    const LRESULT hit = ::DefWindowProcW(hwnd_, WM_NCHITTEST, wParam, lParam);
+    return layout_.dragByBackground && hit == HTCLIENT ? HTCAPTION : hit;
+}
+
+LRESULT Window::onPosted(UINT message, WPARAM wParam, LPARAM lParam) {
+    Control* control = controlById(static_cast<int>(wParam));
+    if (message == kAppendTextMessage) {
+        std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
+        if (control) control->appendNow(*text);
+    } else if (control) {
+        ::EnableWindow(control->handle(), lParam ? FALSE : TRUE);
+    }
+    return 0;
+}
+
+}  // namespace oz

@@ -1,0 +1,125 @@
+#pragma once
+// A small GUI run-time: windows loaded from layouts, controls with properties, events with
+// redirection, message boxes. Property writes and log appends may come from worker threads;
+// they are posted to the GUI thread, so a worker never blocks on a busy or closing window.
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/handles_win.h"
+#include "runtime/layout_win.h"
+
+namespace oz {
+
+class Window;
+using EventHandler = std::function<void()>;
+
+class Control {
+public:
+    Control(Window& owner, const ControlLayout& layout);
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    const std::string& name() const { return layout_.name; }
+    int id() const { return layout_.id; }
+    HWND handle() const { return hwnd_; }
+
+    // Position and size in pixels, in the parent's client area.
+    int left() const;
+    int top() const;
+    int width() const;
+    int height() const;
+
+    const std::string& tag() const { return tag_; }
+    void setTag(std::string tag) { tag_ = std::move(tag); }
+
+    // Any thread.
+    void setDisabled(bool disabled);
+    // Any thread: the text goes to the end of the content and is scrolled into view.
+    void appendText(std::wstring text);
+    // GUI thread.
+    std::wstring content() const;
+    void setContent(std::wstring_view text);
+    void setPicture(UniqueGdiObject bitmap);
+
+    EventHandler onClicked;
+    EventHandler onGotFocus;
+    // From now on this control's events run target's handlers; the event component stays this one.
+    void redirectTo(Control& target) { redirect_ = &target; }
+
+    void create(HWND parent, HFONT font);
+    void raiseClicked();
+    void raiseGotFocus();
+    void appendNow(const std::wstring& text);
+
+private:
+    Control& handlerOwner() { return redirect_ ? *redirect_ : *this; }
+    RECT placement() const;
+
+    Window& owner_;
+    ControlLayout layout_;
+    HWND hwnd_ = nullptr;
+    std::string tag_;
+    Control* redirect_ = nullptr;
+    UniqueGdiObject picture_;
+};
+
+class Window {
+public:
+    explicit Window(WindowLayout layout);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Modal: returns once the window has been destroyed, dispatching the GUI thread's messages.
+    void showModal(HWND owner);
+    // Not modal: returns at once.
+    void load(HWND owner);
+    bool isLoaded() const {
+        HWND hwnd = hwnd_;
+        return hwnd != nullptr && ::IsWindow(hwnd);
+    }
+    HWND handle() const { return hwnd_; }
+    Control& control(std::string_view name);
+
+    EventHandler onCreated;
+    EventHandler onCanClose;
+
+    bool isGuiThread() const { return ::GetCurrentThreadId() == guiThread_; }
+    static LRESULT CALLBACK classProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    LRESULT handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT onColorStatic(HDC dc);
+    LRESULT onPosted(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onClose();
+    LRESULT onNcHitTest(WPARAM wParam, LPARAM lParam);
+    Control* controlById(int id);
+    void create(HWND owner);
+
+    WindowLayout layout_;
+    std::vector<std::unique_ptr<Control>> controls_;
+    std::atomic<HWND> hwnd_{nullptr};  // read by workers posting to the window
+    DWORD guiThread_ = 0;
+};
+
+// Inside a handler: the control whose event it is (the source of a redirected event).
+Control* eventComponent();
+
+// Messages a worker posts to a window for its controls.
+constexpr UINT kSetDisabledMessage = WM_APP + 1;
+constexpr UINT kAppendTextMessage = WM_APP + 2;
+
+// A message box with the caption "信息：" (task-modal unless system-modal is asked for).
+int messageBox(std::string_view textUtf8, UINT flags, HWND owner);
+
+// The font every control uses: a UI font with Chinese glyphs where the system has one.
+HFONT uiFont();
+
+}  // namespace oz

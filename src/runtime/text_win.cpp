@@ -1,0 +1,48 @@
+#include "runtime/text_win.h"
+
+#include <windows.h>
+
+#include "core/byte_text.h"
+
+namespace oz {
+
+std::wstring widen(std::string_view text, unsigned codePage) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::string narrow(std::wstring_view text, unsigned codePage) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(codePage, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
+    return bytes;
+}
+
+ConsoleText toConsoleText(std::wstring_view text) {
+    ConsoleText result;
+    if (text.empty()) return result;
+    const UINT codePage = ::GetOEMCP();
+    // UTF-8 takes neither flag nor default character.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultOut = utf8 ? nullptr : &usedDefault;
+    const int size = static_cast<int>(text.size());
+    const int length = ::WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
+    result.bytes.assign(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(codePage, flags, text.data(), size, result.bytes.data(), length, nullptr, usedDefaultOut);
+    result.lossless = !usedDefault;
+    return result;
+}
+
+std::wstring decodeAnswer(std::string_view bytes) {
+    return widen(bytes, isValidUtf8(bytes) ? CP_UTF8 : ::GetOEMCP());
+}
+
+}  // namespace oz
