@@ -69,6 +69,13 @@ private:
     HDC dc_ = nullptr;
 };
 
+struct GlobalMemoryTraits {
+    using Value = HGLOBAL;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value h) noexcept { ::GlobalFree(h); }
+};
+using UniqueGlobalMemory = Owned<GlobalMemoryTraits>;
+
 template <typename Interface>
 struct ComTraits {
     using Value = Interface*;

@@ -1,0 +1,142 @@
+#include "actions/action_worker.h"
+
+#include "actions/leftover_cleanup_win.h"
+#include "console/console_host_win.h"
+#include "runtime/system_info_win.h"
+#include "runtime/text_win.h"
+
+namespace oz {
+namespace {
+
+// What the log shows for an answer: adb's bare LF line ends made CR LF, decoded for display.
+std::wstring displayText(std::string_view answer) {
+    return decodeAnswer(logTextFromAnswer(answer, consoleLeadBytes()));
+}
+
+std::wstring logLine(std::string_view lineUtf8) {
+    return fromUtf8(lineUtf8) + L"\r\n";
+}
+
+// The folder as "cd /d" can take it: quoted (blanks, '&'), in the console's code page, and as
+// its short name where that code page cannot spell it.
+std::string changeDirectoryArgument(const std::wstring& directory, const ConsoleText& spelled) {
+    std::string bytes = spelled.bytes;
+    if (!spelled.lossless) {
+        std::wstring shortName(MAX_PATH, L'\0');
+        const DWORD length = ::GetShortPathNameW(directory.c_str(), shortName.data(), MAX_PATH);
+        if (length > 0 && length < MAX_PATH) bytes = toConsoleCodePage(shortName.substr(0, length));
+    }
+    return '"' + bytes + '"';
+}
+
+}  // namespace
+
+ActionWorker::ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory)
+    : console_(std::move(console)), view_(view), runDirectory_(std::move(runDirectory)) {}
+
+bool ActionWorker::usesInterpreter(int code) {
+    return code == ACTION_CONNECT || code == ACTION_REMOVE_BOOT_ADS || code == ACTION_REMOVE_SYSTEM_UPDATE;
+}
+
+ActionWorker::Request ActionWorker::request(int code, std::wstring ip) {
+    Request request{code, std::move(ip), 0};
+    if (usesInterpreter(code)) request.ticket = turns_.draw();
+    return request;
+}
+
+void ActionWorker::runAction(const Request& request) {
+    if (request.code == ACTION_CLOSE_LEFTOVERS) return closeLeftovers();
+    if (!usesInterpreter(request.code)) return;
+    // Taken even by an action that ends early, so the clicks behind it are not held up.
+    TurnQueue::Turn turn(turns_, request.ticket);
+    switch (request.code) {
+    case ACTION_CONNECT: return connect(request.ip);
+    case ACTION_REMOVE_BOOT_ADS: return removeBootAds();
+    case ACTION_REMOVE_SYSTEM_UPDATE: return removeSystemUpdate();
+    default: return;
+    }
+}
+
+void ActionWorker::shutDown() {
+    closing_ = true;
+    console_->stop();
+}
+
+void ActionWorker::connect(const std::wstring& ip) {
+    setDisabled(ACTION_CONNECT, true);
+    const std::string ipBytes = toConsoleCodePage(ip);
+    // Checked on what is typed and on the bytes that would be sent: a best-fit conversion must
+    // not turn a harmless-looking character into a metacharacter.
+    if (!isSafeForCommandLine(toUtf8(ip)) || !isSafeForCommandLine(ipBytes)) {
+        message(kUnsafeIpMessage, MB_OK | MB_ICONWARNING, false);
+        setDisabled(ACTION_CONNECT, false);
+        return;
+    }
+    if (!moveToRunDirectory()) return;
+    const std::string answer = exchange(connectCommand(ipBytes));
+    if (connectSucceeded(answer)) {
+        setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, false);
+        setDisabled(ACTION_REMOVE_BOOT_ADS, false);
+    } else {
+        message(kConnectFailedMessage, MB_OK, false);
+        setDisabled(ACTION_CONNECT, false);
+    }
+    log(displayText(answer) + L"\r\n");
+}
+
+// "adb" must resolve to the tool in the program's own folder first, so the interpreter has to
+// work there. Returns false once the window is closing.
+bool ActionWorker::moveToRunDirectory() {
+    if (closing_) return false;
+    console_->restartIfEnded();
+    const ConsoleText directory = toConsoleText(runDirectory_);
+    if (!promptShowsDirectory(console_->directory({}, false), directory.bytes))
+        console_->directory(changeDirectoryArgument(runDirectory_, directory), true);
+    return !closing_;
+}
+
+std::string ActionWorker::exchange(std::string_view command) {
+    if (closing_) return {};
+    // A cleanup may have ended the interpreter: a late command gets adb's own answer, not silence.
+    console_->restartIfEnded();
+    if (closing_) return {};
+    console_->sendCommand(command);
+    return console_->readOutput();
+}
+
+void ActionWorker::removeBootAds() {
+    setDisabled(ACTION_REMOVE_BOOT_ADS, true);
+    const std::string first = toUtf8(displayText(exchange(kUninstallSystemAdSolution)));
+    log(logLine(bootAdsLogLine(first, false)));
+    const std::string second = toUtf8(displayText(exchange(kUninstallMitvAdvertise)));
+    log(logLine(bootAdsLogLine(second, true)));
+    setDisabled(ACTION_REMOVE_BOOT_ADS, false);
+}
+
+void ActionWorker::removeSystemUpdate() {
+    setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, true);
+    const std::string answer = toUtf8(displayText(exchange(kUninstallMitvUpgrade)));
+    log(logLine(systemUpdateLogLine(answer)));
+    setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, false);
+}
+
+void ActionWorker::closeLeftovers() {
+    setDisabled(ACTION_CONNECT, false);
+    setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, true);
+    setDisabled(ACTION_REMOVE_BOOT_ADS, true);
+    message(closeLeftoverPrograms(), MB_OK | MB_ICONINFORMATION, true);
+}
+
+void ActionWorker::log(const std::wstring& line) {
+    if (!closing_) view_.appendLog(line);
+}
+
+void ActionWorker::setDisabled(ActionCode button, bool disabled) {
+    if (!closing_) view_.setButtonDisabled(button, disabled);
+}
+
+void ActionWorker::message(std::string_view textUtf8, unsigned flags, bool ownedByWindow) {
+    if (!closing_) view_.showMessage(textUtf8, flags, ownedByWindow);
+}
+
+}  // namespace oz

@@ -1,0 +1,52 @@
+#pragma once
+// The work behind the four action buttons, run on one worker thread per click.
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "actions/action_view.h"
+#include "core/action_rules.h"
+#include "core/turn_queue.h"
+
+namespace oz {
+
+class ConsoleHost;
+
+class ActionWorker {
+public:
+    struct Request {
+        int code = 0;
+        std::wstring ip;  // the IP box as it was at the click
+        TurnQueue::Ticket ticket = 0;
+    };
+
+    ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory);
+
+    // On the GUI thread, at the click: actions that talk to the interpreter queue up in click order.
+    Request request(int code, std::wstring ip);
+    // On the worker thread.
+    void runAction(const Request& request);
+    // The window is closing: the interpreter is stopped and no worker starts another exchange,
+    // writes to the window or shows a message from now on.
+    void shutDown();
+
+private:
+    static bool usesInterpreter(int code);
+    void connect(const std::wstring& ip);
+    void removeBootAds();
+    void removeSystemUpdate();
+    void closeLeftovers();
+    bool moveToRunDirectory();
+    std::string exchange(std::string_view command);
+    void log(const std::wstring& line);
+    void setDisabled(ActionCode button, bool disabled);
+    void message(std::string_view textUtf8, unsigned flags, bool ownedByWindow);
+
+    std::shared_ptr<ConsoleHost> console_;
+    ActionView& view_;
+    std::wstring runDirectory_;
+    TurnQueue turns_;
+    std::atomic<bool> closing_{false};
+};
+
+}  // namespace oz

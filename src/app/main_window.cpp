@@ -1,0 +1,119 @@
+#include "app/main_window.h"
+
+#include "console/console_host_win.h"
+#include "resources/resource_ids.h"
+#include "runtime/system_info_win.h"
+
+namespace oz {
+namespace {
+
+constexpr char kConnectName[] = "按钮_连接";
+constexpr char kRemoveBootAdsName[] = "按钮_删开机广告";
+constexpr char kCloseLeftoversName[] = "按钮_关闭遗留程序";
+constexpr char kRemoveSystemUpdateName[] = "按钮_删系统更新";
+constexpr char kIpBoxName[] = "编辑框_IP";
+constexpr char kOutputBoxName[] = "编辑框_输出";
+
+ControlLayout button(const char* name, const char* caption, int left, int top, bool disabled, int id) {
+    return {name, ControlKind::PushButton, caption, left, top, 96, 32, WS_TABSTOP, 0, disabled, id};
+}
+
+}  // namespace
+
+struct MainWindow::WorkerStart {
+    std::shared_ptr<MainWindow> window;  // keeps the window object alive for the worker
+    ActionWorker::Request request;
+};
+
+WindowLayout mainWindowLayout() {
+    WindowLayout layout;
+    layout.caption = "Ozarith";
+    layout.width = 278;
+    layout.height = 329;
+    layout.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    layout.iconId = IDI_APP_ICON;
+    layout.controls = {
+        {"标签1", ControlKind::Label, "小米电视IP地址", 8, 16, 88, 24, 0, 0, false, kLabelId},
+        {kIpBoxName, ControlKind::EditBox, "", 104, 16, 136, 20, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, false,
+         kIpBoxId},
+        button(kConnectName, "连接", 24, 48, false, kConnectButtonId),
+        button(kRemoveBootAdsName, "删除开机广告", 152, 48, true, kRemoveBootAdsButtonId),
+        button(kCloseLeftoversName, "关闭遗留程序", 24, 88, false, kCloseLeftoversButtonId),
+        button(kRemoveSystemUpdateName, "删除系统更新", 152, 88, true, kRemoveSystemUpdateButtonId),
+        {kOutputBoxName, ControlKind::EditBox, "", 0, 128, 272, 176,
+         WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_STATICEDGE, false, kOutputBoxId},
+    };
+    return layout;
+}
+
+MainWindow::MainWindow(std::shared_ptr<ConsoleHost> console)
+    : window_(mainWindowLayout()), console_(console), worker_(std::move(console), *this, runDirectory()) {
+    window_.onCreated = [this] { onMainWindowCreated(); };
+    window_.onCanClose = [this] { onMainWindowCanClose(); };
+    window_.control(kConnectName).onClicked = [this] { onActionButtonClicked(); };
+    window_.control(kOutputBoxName).onGotFocus = [this] { onOutputBoxGotFocus(); };
+}
+
+void MainWindow::showModal() {
+    window_.showModal(nullptr);
+}
+
+void MainWindow::onMainWindowCreated() {
+    Control& connect = window_.control(kConnectName);
+    window_.control(kRemoveSystemUpdateName).redirectTo(connect);
+    window_.control(kRemoveBootAdsName).redirectTo(connect);
+    window_.control(kCloseLeftoversName).redirectTo(connect);
+    connect.setTag(std::to_string(ACTION_CONNECT));
+    window_.control(kRemoveSystemUpdateName).setTag(std::to_string(ACTION_REMOVE_SYSTEM_UPDATE));
+    window_.control(kRemoveBootAdsName).setTag(std::to_string(ACTION_REMOVE_BOOT_ADS));
+    window_.control(kCloseLeftoversName).setTag(std::to_string(ACTION_CLOSE_LEFTOVERS));
+    console_->start();
+}
+
+void MainWindow::onMainWindowCanClose() {
+    worker_.shutDown();
+}
+
+void MainWindow::onActionButtonClicked() {
+    const Control* clicked = eventComponent();
+    if (!clicked) return;
+    const int code = actionCodeFromTag(clicked->tag());
+    auto start = std::make_unique<WorkerStart>(
+        WorkerStart{shared_from_this(), worker_.request(code, window_.control(kIpBoxName).content())});
+    UniqueHandle thread(::CreateThread(nullptr, 0, actionThreadProc, start.get(), 0, nullptr));
+    if (thread) (void)start.release();  // the worker owns it now
+}
+
+DWORD WINAPI MainWindow::actionThreadProc(LPVOID parameter) {
+    std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
+    start->window->worker_.runAction(start->request);
+    return 0;
+}
+
+void MainWindow::onOutputBoxGotFocus() {
+    ::HideCaret(window_.control(kOutputBoxName).handle());
+}
+
+Control& MainWindow::button(ActionCode code) {
+    switch (code) {
+    case ACTION_CONNECT: return window_.control(kConnectName);
+    case ACTION_REMOVE_BOOT_ADS: return window_.control(kRemoveBootAdsName);
+    case ACTION_REMOVE_SYSTEM_UPDATE: return window_.control(kRemoveSystemUpdateName);
+    case ACTION_CLOSE_LEFTOVERS: break;
+    }
+    return window_.control(kCloseLeftoversName);
+}
+
+void MainWindow::setButtonDisabled(ActionCode code, bool disabled) {
+    button(code).setDisabled(disabled);
+}
+
+void MainWindow::appendLog(std::wstring text) {
+    window_.control(kOutputBoxName).appendText(std::move(text));
+}
+
+void MainWindow::showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) {
+    messageBox(textUtf8, flags, ownedByWindow ? window_.handle() : nullptr);
+}
+
+}  // namespace oz
