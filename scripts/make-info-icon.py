@@ -99,11 +99,11 @@ def nearest(palette, colour):
 
 
 def index_pixels(pixels):
+    # Entry 27 is reserved for transparency; the colours from 27 on move up by one.
     palette = build_palette(pixels, TABLE_SIZE - 1)
-    indices = [TRANSPARENT_INDEX if p is None else nearest(palette, p) for p in pixels]
-    # Entry 27 is reserved for transparency; shift the colours above it up by one.
-    indices = [i if i == TRANSPARENT_INDEX or i < TRANSPARENT_INDEX else i + 1 for i in indices]
     table = palette[:TRANSPARENT_INDEX] + [BUTTON_FACE] + palette[TRANSPARENT_INDEX:]
+    slot = [i if i < TRANSPARENT_INDEX else i + 1 for i in range(len(palette))]
+    indices = [TRANSPARENT_INDEX if p is None else slot[nearest(palette, p)] for p in pixels]
     table += [(0, 0, 0)] * (TABLE_SIZE - len(table))
     return table, indices
 
