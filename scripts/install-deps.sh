@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 wine xvfb x11-apps imagemagick
-  fonts-noto-cjk
+  fonts-noto-cjk python3
   googletest
   dpkg-dev
 )
