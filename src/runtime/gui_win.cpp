@@ -249,7 +249,10 @@ void Window::create(HWND owner) {
     }
     for (auto& control : controls_) control->create(hwnd_, uiFont());
     if (onCreated) onCreated();
-    if (layout_.visible) ::ShowWindow(hwnd_, SW_SHOW);
+    if (layout_.visible) {
+        ::ShowWindow(hwnd_, SW_SHOW);
+        if (HWND first = ::GetNextDlgTabItem(hwnd_, nullptr, FALSE)) ::SetFocus(first);
+    }
 }
 
 void Window::load(HWND owner) {
@@ -290,6 +293,9 @@ LRESULT Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC: return onColorStatic(reinterpret_cast<HDC>(wParam));
     case WM_CLOSE: return onClose();
     case WM_NCHITTEST: return onNcHitTest(wParam, lParam);
+    case WM_ACTIVATE:
+        if (onActivate(wParam)) return 0;
+        break;
     case kSetDisabledMessage:
     case kAppendTextMessage: return onPosted(message, wParam, lParam);
     case WM_NCDESTROY: hwnd_ = nullptr; break;
@@ -318,6 +324,19 @@ LRESULT Window::onClose() {
     if (onCanClose) onCanClose();
     ::DestroyWindow(hwnd_);
     return 0;
+}
+
+// Like a dialog: the control that had the focus gets it back when the window is activated again.
+// Returns true when it placed the focus itself (the default handling would take it to the window).
+bool Window::onActivate(WPARAM wParam) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focused = ::GetFocus();
+        if (focused && ::IsChild(hwnd_, focused)) lastFocus_ = focused;
+        return false;
+    }
+    if (HIWORD(wParam) != 0 || !lastFocus_ || !::IsWindow(lastFocus_)) return false;  // minimised, or nothing to restore
+    ::SetFocus(lastFocus_);
+    return true;
 }
 
 LRESULT Window::onNcHitTest(WPARAM wParam, LPARAM lParam) {

@@ -100,6 +100,7 @@ private:
     LRESULT onPosted(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onClose();
     LRESULT onNcHitTest(WPARAM wParam, LPARAM lParam);
+    bool onActivate(WPARAM wParam);
     Control* controlById(int id);
     void create(HWND owner);
 
@@ -107,6 +108,7 @@ private:
     std::vector<std::unique_ptr<Control>> controls_;
     std::atomic<HWND> hwnd_{nullptr};  // read by workers posting to the window
     DWORD guiThread_ = 0;
+    HWND lastFocus_ = nullptr;
 };
 
 // Inside a handler: the control whose event it is (the source of a redirected event).
