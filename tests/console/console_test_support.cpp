@@ -1,0 +1,101 @@
+#include "console_test_support.h"
+
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <thread>
+
+#include "runtime/handles_win.h"
+
+namespace oz::test {
+
+std::set<DWORD> childInterpreters() {
+    std::set<DWORD> found;
+    const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID == ::GetCurrentProcessId() && ::lstrcmpiW(entry.szExeFile, L"cmd.exe") == 0) {
+            found.insert(entry.th32ProcessID);
+        }
+    }
+    return found;
+}
+
+void killChildInterpreters() {
+    for (const DWORD id : childInterpreters()) {
+        const UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), 10000);
+    }
+}
+
+void waitForQuietOutput(const ConsoleHost& host) {
+    DWORD previous = 0;
+    for (int step = 0; step < 100; ++step) {
+        ::Sleep(100);
+        const DWORD now = host.outputSize();
+        if (now > 0 && now == previous) return;
+        previous = now;
+    }
+}
+
+bool endsWithin(std::chrono::milliseconds limit, const std::function<void()>& work,
+                const std::function<void()>& meanwhile, const std::function<void()>& rescue) {
+    std::promise<void> done;
+    std::future<void> ended = done.get_future();
+    std::thread worker([&] {
+        work();
+        done.set_value();
+    });
+    meanwhile();
+    const bool inTime = ended.wait_for(limit) == std::future_status::ready;
+    if (!inTime) {
+        rescue();
+        if (ended.wait_for(limit) != std::future_status::ready) {
+            std::fputs("a wait that should have ended is still running; giving up\n", stderr);
+            std::fflush(stderr);
+            std::_Exit(3);
+        }
+    }
+    worker.join();
+    return inTime;
+}
+
+MessageTarget::MessageTarget(std::function<void()> onMessage) : onMessage_(std::move(onMessage)) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &MessageTarget::procedure;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"OzConsoleTestTarget";
+    ::RegisterClassW(&windowClass);  // fails harmlessly when it is registered already
+    window_ = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                windowClass.hInstance, this);
+}
+
+MessageTarget::~MessageTarget() { ::DestroyWindow(window_); }
+
+LRESULT CALLBACK MessageTarget::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<MessageTarget*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_APP && self) {
+        ++self->received_;
+        if (self->onMessage_) self->onMessage_();
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+ScopedCurrentDirectory::ScopedCurrentDirectory(const std::wstring& directory) {
+    previous_.resize(::GetCurrentDirectoryW(0, nullptr));
+    previous_.resize(::GetCurrentDirectoryW(static_cast<DWORD>(previous_.size()), previous_.data()));
+    ::SetCurrentDirectoryW(directory.c_str());
+}
+
+ScopedCurrentDirectory::~ScopedCurrentDirectory() { ::SetCurrentDirectoryW(previous_.c_str()); }
+
+}  // namespace oz::test
