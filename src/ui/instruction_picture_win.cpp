@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "../../resources/resource_ids.h"
+#include "resources/resource_ids.h"
 
 namespace oz {
 namespace {

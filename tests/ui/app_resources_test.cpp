@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "../../resources/info_icon_gif.h"
-#include "../../resources/resource_ids.h"
+#include "resources/info_icon_gif.h"
+#include "resources/resource_ids.h"
 #include "committed_files.h"
 #include "runtime/gdiplus_win.h"
 #include "runtime/handles_win.h"
