@@ -1,0 +1,287 @@
+#include "action_test_support.h"
+
+#include <tlhelp32.h>
+
+#include <system_error>
+
+#include "runtime/text_win.h"
+
+namespace oz::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out;
+}
+
+bool sameIgnoringCase(const std::wstring& a, const wchar_t* b) {
+    return ::CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+bool isInterpreterOrBridge(const std::wstring& name) {
+    return sameIgnoringCase(name, L"cmd.exe") || sameIgnoringCase(name, L"adb.exe");
+}
+
+// Calls visit(name, id) for every process in a fresh snapshot.
+void forEachProcess(const std::function<void(const std::wstring&, DWORD)>& visit) {
+    const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+        visit(entry.szExeFile, entry.th32ProcessID);
+}
+
+}  // namespace
+
+RecordingView::~RecordingView() { releaseMessages(); }
+
+ViewCall& RecordingView::record(ViewCall call) {
+    call.sequence = sequence_++;
+    if (probe_) call.probe = probe_();
+    calls_.push_back(std::move(call));
+    changed_.notify_all();
+    return calls_.back();
+}
+
+void RecordingView::setButtonDisabled(ActionCode button, bool disabled) {
+    std::lock_guard lock(mutex_);
+    record(buttonCall(button, disabled));
+}
+
+void RecordingView::appendLog(std::wstring text) {
+    std::lock_guard lock(mutex_);
+    record(logCall(std::move(text)));
+}
+
+void RecordingView::showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) {
+    std::unique_lock lock(mutex_);
+    record(messageCall(textUtf8, flags, ownedByWindow));
+    ++messagesShown_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return !holding_; });
+}
+
+std::vector<ViewCall> RecordingView::calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+
+std::size_t RecordingView::count() const {
+    std::lock_guard lock(mutex_);
+    return calls_.size();
+}
+
+void RecordingView::clear() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+}
+
+std::wstring RecordingView::logText() const {
+    std::wstring text;
+    for (const ViewCall& call : calls())
+        if (call.kind == ViewCall::Kind::log) text += call.log;
+    return text;
+}
+
+std::map<ActionCode, bool> RecordingView::disabledStates() const {
+    std::map<ActionCode, bool> states{
+        {ACTION_CONNECT, false}, {ACTION_REMOVE_BOOT_ADS, true}, {ACTION_REMOVE_SYSTEM_UPDATE, true}};
+    for (const ViewCall& call : calls())
+        if (call.kind == ViewCall::Kind::button) states[call.button] = call.disabled;
+    return states;
+}
+
+void RecordingView::holdMessages() {
+    std::lock_guard lock(mutex_);
+    holding_ = true;
+}
+
+bool RecordingView::waitForMessages(std::size_t n, std::chrono::milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return messagesShown_ >= n; });
+}
+
+void RecordingView::releaseMessages() {
+    std::lock_guard lock(mutex_);
+    holding_ = false;
+    changed_.notify_all();
+}
+
+void RecordingView::setProbe(std::function<bool()> probe) {
+    std::lock_guard lock(mutex_);
+    probe_ = std::move(probe);
+}
+
+ViewCall buttonCall(ActionCode button, bool disabled) {
+    ViewCall call;
+    call.kind = ViewCall::Kind::button;
+    call.button = button;
+    call.disabled = disabled;
+    return call;
+}
+
+ViewCall logCall(std::wstring text) {
+    ViewCall call;
+    call.kind = ViewCall::Kind::log;
+    call.log = std::move(text);
+    return call;
+}
+
+ViewCall messageCall(std::string_view text, UINT flags, bool owned) {
+    ViewCall call;
+    call.kind = ViewCall::Kind::message;
+    call.message = text;
+    call.flags = flags;
+    call.owned = owned;
+    return call;
+}
+
+std::vector<std::string> describe(const std::vector<ViewCall>& calls) {
+    std::vector<std::string> out;
+    for (const ViewCall& call : calls) {
+        switch (call.kind) {
+        case ViewCall::Kind::button:
+            out.push_back("button " + std::to_string(call.button) + (call.disabled ? " disabled" : " enabled"));
+            break;
+        case ViewCall::Kind::log: out.push_back("log " + escaped(toUtf8(call.log))); break;
+        case ViewCall::Kind::message:
+            out.push_back("message " + escaped(call.message) + " flags " + std::to_string(call.flags) +
+                          (call.owned ? " owned" : " unowned"));
+            break;
+        }
+    }
+    return out;
+}
+
+ScopedCurrentDirectory::ScopedCurrentDirectory(const fs::path& directory) {
+    previous_.resize(::GetCurrentDirectoryW(0, nullptr));
+    previous_.resize(::GetCurrentDirectoryW(static_cast<DWORD>(previous_.size()), previous_.data()));
+    if (!::SetCurrentDirectoryW(directory.c_str()))
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "SetCurrentDirectoryW");
+}
+
+ScopedCurrentDirectory::~ScopedCurrentDirectory() { ::SetCurrentDirectoryW(previous_.c_str()); }
+
+std::vector<DWORD> processesNamed(std::wstring_view name) {
+    std::vector<DWORD> ids;
+    forEachProcess([&](const std::wstring& exe, DWORD id) {
+        if (exe == name) ids.push_back(id);
+    });
+    return ids;
+}
+
+std::vector<std::wstring> processNames() {
+    std::vector<std::wstring> names;
+    forEachProcess([&](const std::wstring& exe, DWORD) { names.push_back(exe); });
+    return names;
+}
+
+void endInterpretersAndBridges() {
+    std::vector<UniqueHandle> ending;
+    forEachProcess([&](const std::wstring& exe, DWORD id) {
+        if (!isInterpreterOrBridge(exe)) return;
+        UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (!process) return;
+        ::TerminateProcess(process.get(), 1);
+        ending.push_back(std::move(process));
+    });
+    for (const UniqueHandle& process : ending) ::WaitForSingleObject(process.get(), 10000);
+}
+
+StartedProcess::StartedProcess(const fs::path& program, std::wstring_view arguments) {
+    std::wstring commandLine = L"\"" + program.wstring() + L"\" " + std::wstring(arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          nullptr, &startup, &started))
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateProcessW");
+    process_.reset(started.hProcess);
+    const UniqueHandle thread(started.hThread);
+    id_ = started.dwProcessId;
+}
+
+StartedProcess::~StartedProcess() {
+    if (!running()) return;
+    ::TerminateProcess(process_.get(), 1);
+    ::WaitForSingleObject(process_.get(), 10000);
+}
+
+bool StartedProcess::running() const { return ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+WatchedProcess::WatchedProcess(DWORD id) : process_(::OpenProcess(SYNCHRONIZE, FALSE, id)) {}
+
+bool WatchedProcess::running() const { return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+bool WatchedProcess::endsWithin(std::chrono::milliseconds limit) const {
+    return !process_ || ::WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
+}
+
+WorkerThread::WorkerThread(ActionWorker& worker, ActionWorker::Request request) {
+    std::packaged_task<void()> task([&worker, request = std::move(request)] { worker.runAction(request); });
+    done_ = task.get_future();
+    thread_ = std::thread(std::move(task));
+}
+
+WorkerThread::~WorkerThread() {
+    if (thread_.joinable()) thread_.join();
+}
+
+bool WorkerThread::endsWithin(std::chrono::milliseconds limit) {
+    if (!done_.valid()) return true;
+    if (done_.wait_for(limit) != std::future_status::ready) return false;
+    thread_.join();
+    return true;
+}
+
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+WorkerRig::WorkerRig(Options options)
+    : programFolder(options.programFolderName),
+      currentDirectory(options.startInProgramFolder ? programFolder.path() : otherFolder.path()),
+      worker(console, view, programFolder.path().wstring()) {
+    scenario.write(options.scenario);
+    fs::copy_file(FakeAdbScenario::adbExe(), programFolder.path() / L"adb.exe");
+    console->start();
+    // The window starts its interpreter long before the first click: its banner is all there.
+    DWORD seen = 0;
+    eventually([&] {
+        const DWORD now = console->outputSize();
+        const bool quiet = now > 0 && now == seen;
+        seen = now;
+        return quiet;
+    });
+}
+
+WorkerRig::~WorkerRig() {
+    view.releaseMessages();
+    worker.shutDown();
+    endInterpretersAndBridges();
+}
+
+void WorkerRig::run(int code, std::wstring ip) { worker.runAction(worker.request(code, std::move(ip))); }
+
+WorkerThread WorkerRig::start(int code, std::wstring ip) { return WorkerThread(worker, worker.request(code, std::move(ip))); }
+
+void WorkerRig::connectAndForget() {
+    run(ACTION_CONNECT);
+    view.clear();
+}
+
+}  // namespace oz::test
