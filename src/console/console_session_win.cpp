@@ -78,14 +78,16 @@ DWORD ConsoleSession::launch(std::wstring_view commandLine, std::shared_ptr<Cons
     startup.cbReserved2 = 0;
     startup.lpReserved2 = nullptr;
 
+    // Inheritance covers every inheritable handle of this process: one that another thread
+    // creates at this moment would go along too. The program starts no other processes; code
+    // that does must not do so while a start runs.
     std::wstring line(commandLine);  // CreateProcessW may write into it
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
         return ::GetLastError();
     }
     fresh->process_.reset(info.hProcess);
-    fresh->thread_.reset(info.hThread);
-    fresh->processId_ = info.dwProcessId;
+    const UniqueHandle mainThread(info.hThread);  // not needed: closes at once
     // The interpreter's ends close here, when input and output go: from now on only the
     // interpreter and what it starts hold them, so a write fails and a read reports a broken
     // pipe once they have all gone, instead of waiting on a pipe nobody can write to.

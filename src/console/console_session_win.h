@@ -44,7 +44,6 @@ public:
     static DWORD launch(std::wstring_view commandLine, std::shared_ptr<ConsoleSession>& session);
 
     bool running() const;
-    DWORD processId() const { return processId_; }
     HANDLE outputReadEnd() const { return output_.get(); }
 
     // Bytes written by the interpreter and not read yet; 0 when that cannot be told.
@@ -76,8 +75,6 @@ private:
     UniqueHandle input_;   // our write end of the interpreter's standard input
     UniqueHandle output_;  // our read end of its standard output and error
     UniqueHandle process_;
-    UniqueHandle thread_;
-    DWORD processId_ = 0;
     UniqueHandle stopped_;  // manual-reset
 };
 

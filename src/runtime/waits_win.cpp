@@ -1,5 +1,6 @@
 #include "runtime/waits_win.h"
 
+#include <iterator>
 #include <limits>
 
 #include "runtime/handles_win.h"
