@@ -101,4 +101,19 @@ struct ModuleTraits {
 };
 using UniqueModule = Owned<ModuleTraits>;
 
+// A window's DC from GetDC: given back with ReleaseDC to the same window.
+struct WindowDc {
+    HWND window = nullptr;
+    HDC dc = nullptr;
+    bool operator==(const WindowDc& o) const noexcept { return window == o.window && dc == o.dc; }
+};
+struct WindowDcTraits {
+    using Value = WindowDc;
+    static Value empty() noexcept { return {}; }
+    static void close(Value d) noexcept { ::ReleaseDC(d.window, d.dc); }
+};
+using UniqueWindowDc = Owned<WindowDcTraits>;
+
+inline UniqueWindowDc windowDc(HWND window) { return UniqueWindowDc(WindowDc{window, ::GetDC(window)}); }
+
 }  // namespace oz
