@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine64 wine xvfb x11-apps x11-utils imagemagick zip
+  wine64 wine fonts-wine xvfb x11-apps x11-utils xdotool imagemagick zip
   fonts-noto-cjk python3
   googletest
   dpkg-dev
