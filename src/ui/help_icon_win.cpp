@@ -14,9 +14,12 @@ constexpr wchar_t kStateProperty[] = L"oz.helpIcon";
 
 HelpIconState* stateOf(HWND hwnd) { return static_cast<HelpIconState*>(::GetPropW(hwnd, kStateProperty)); }
 
-bool hovering(HWND hwnd) { return ::GetPropW(hwnd, kHoverProperty) == reinterpret_cast<HANDLE>(1); }
+// The property holds 0 or 1; an absent one reads as 0.
+bool hovering(HWND hwnd) { return reinterpret_cast<INT_PTR>(::GetPropW(hwnd, kHoverProperty)) == 1; }
 
-void setHovering(HWND hwnd, bool on) { ::SetPropW(hwnd, kHoverProperty, reinterpret_cast<HANDLE>(on ? 1 : 0)); }
+void setHovering(HWND hwnd, bool on) {
+    ::SetPropW(hwnd, kHoverProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(on ? 1 : 0)));
+}
 
 void loadPopup(HWND hwnd, HelpIconState& state) {
     state.popupWindow = loadHelpPopup(state.popup, hwnd, state.pictureModule);
