@@ -1,8 +1,10 @@
 #include "app/main_window.h"
 
+#include "app/program.h"
 #include "console/console_host_win.h"
 #include "resources/resource_ids.h"
 #include "runtime/system_info_win.h"
+#include "ui/help_icon_win.h"
 
 namespace oz {
 namespace {
@@ -68,6 +70,7 @@ void MainWindow::onMainWindowCreated() {
     window_.control(kRemoveBootAdsName).setTag(std::to_string(ACTION_REMOVE_BOOT_ADS));
     window_.control(kCloseLeftoversName).setTag(std::to_string(ACTION_CLOSE_LEFTOVERS));
     console_->start();
+    subclassMainWindow(window_, window_.control(kIpBoxName), &iconImage);
 }
 
 void MainWindow::onMainWindowCanClose() {
