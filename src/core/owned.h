@@ -45,4 +45,12 @@ private:
     Value value_ = Traits::empty();
 };
 
+// Traits for a handle-like resource whose empty value is null and that one function gives back.
+template <typename T, auto closeFunction>
+struct ClosedBy {
+    using Value = T;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { closeFunction(value); }
+};
+
 }  // namespace oz

@@ -21,26 +21,9 @@ using Gdiplus::GpGraphics;
 using Gdiplus::GpImage;
 using Gdiplus::GpSolidFill;
 
-struct GdipImageTraits {
-    using Value = GpImage*;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value image) noexcept { gdip::GdipDisposeImage(image); }
-};
-using UniqueGdipImage = Owned<GdipImageTraits>;
-
-struct GdipGraphicsTraits {
-    using Value = GpGraphics*;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value graphics) noexcept { gdip::GdipDeleteGraphics(graphics); }
-};
-using UniqueGdipGraphics = Owned<GdipGraphicsTraits>;
-
-struct GdipBrushTraits {
-    using Value = GpBrush*;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value brush) noexcept { gdip::GdipDeleteBrush(brush); }
-};
-using UniqueGdipBrush = Owned<GdipBrushTraits>;
+using UniqueGdipImage = Owned<ClosedBy<GpImage*, &gdip::GdipDisposeImage>>;
+using UniqueGdipGraphics = Owned<ClosedBy<GpGraphics*, &gdip::GdipDeleteGraphics>>;
+using UniqueGdipBrush = Owned<ClosedBy<GpBrush*, &gdip::GdipDeleteBrush>>;
 
 // GdiplusStartup to GdiplusShutdown as one owner.
 class GdiplusSession {

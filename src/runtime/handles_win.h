@@ -8,12 +8,14 @@
 
 namespace oz {
 
-struct KernelHandleTraits {
-    using Value = HANDLE;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value h) noexcept { ::CloseHandle(h); }
-};
-using UniqueHandle = Owned<KernelHandleTraits>;
+using UniqueHandle = Owned<ClosedBy<HANDLE, &::CloseHandle>>;
+using UniqueGdiObject = Owned<ClosedBy<HGDIOBJ, &::DeleteObject>>;
+using UniqueMemoryDc = Owned<ClosedBy<HDC, &::DeleteDC>>;
+using UniqueGlobalMemory = Owned<ClosedBy<HGLOBAL, &::GlobalFree>>;
+// Blocks the system hands out from LocalAlloc (CommandLineToArgvW, FormatMessageW).
+using UniqueLocalMemory = Owned<ClosedBy<HLOCAL, &::LocalFree>>;
+// Modules from LoadLibraryExW (also those mapped only as data, to read their resources).
+using UniqueModule = Owned<ClosedBy<HMODULE, &::FreeLibrary>>;
 
 // CreateToolhelp32Snapshot and CreateFile report failure as INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
@@ -22,20 +24,6 @@ struct FileHandleTraits {
     static void close(Value h) noexcept { ::CloseHandle(h); }
 };
 using UniqueFileHandle = Owned<FileHandleTraits>;
-
-struct GdiObjectTraits {
-    using Value = HGDIOBJ;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value h) noexcept { ::DeleteObject(h); }
-};
-using UniqueGdiObject = Owned<GdiObjectTraits>;
-
-struct MemoryDcTraits {
-    using Value = HDC;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value h) noexcept { ::DeleteDC(h); }
-};
-using UniqueMemoryDc = Owned<MemoryDcTraits>;
 
 // An object selected into a DC: giving it back selects the previous object again.
 struct Selection {
@@ -69,13 +57,6 @@ private:
     HDC dc_ = nullptr;
 };
 
-struct GlobalMemoryTraits {
-    using Value = HGLOBAL;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value h) noexcept { ::GlobalFree(h); }
-};
-using UniqueGlobalMemory = Owned<GlobalMemoryTraits>;
-
 template <typename Interface>
 struct ComTraits {
     using Value = Interface*;
@@ -84,22 +65,6 @@ struct ComTraits {
 };
 template <typename Interface>
 using ComPtr = Owned<ComTraits<Interface>>;
-
-// Blocks the system hands out from LocalAlloc (CommandLineToArgvW, FormatMessageW).
-struct LocalMemoryTraits {
-    using Value = HLOCAL;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value p) noexcept { ::LocalFree(p); }
-};
-using UniqueLocalMemory = Owned<LocalMemoryTraits>;
-
-// Modules from LoadLibraryExW (also those mapped only as data, to read their resources).
-struct ModuleTraits {
-    using Value = HMODULE;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value m) noexcept { ::FreeLibrary(m); }
-};
-using UniqueModule = Owned<ModuleTraits>;
 
 // A window's DC from GetDC: given back with ReleaseDC to the same window.
 struct WindowDc {

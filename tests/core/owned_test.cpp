@@ -63,3 +63,26 @@ TEST_F(OwnedTest, ReleasePutAndReset) {
 
 }  // namespace
 }  // namespace oz
+
+namespace oz {
+namespace {
+
+std::vector<const int*>& closedPointers() {
+    static std::vector<const int*> closed;
+    return closed;
+}
+void closePointer(const int* p) { closedPointers().push_back(p); }
+
+TEST(ClosedByTest, GivesBackThroughItsFunctionAndTreatsNullAsEmpty) {
+    closedPointers().clear();
+    const int resource = 0;
+    {
+        Owned<ClosedBy<const int*, &closePointer>> held(&resource);
+        Owned<ClosedBy<const int*, &closePointer>> nothing;
+        EXPECT_FALSE(nothing);
+    }
+    EXPECT_EQ(closedPointers(), std::vector<const int*>{&resource});
+}
+
+}  // namespace
+}  // namespace oz
