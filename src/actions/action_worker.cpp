@@ -29,6 +29,13 @@ std::string changeDirectoryArgument(const std::wstring& directory, const Console
     return '"' + bytes + '"';
 }
 
+// cmd.exe takes at most 8191 characters a line (Wine warns from 8191 on); it runs the rest of a
+// longer line as a command of its own, which no character check would have seen. One byte is
+// at most one character, so counting bytes is safe in double-byte code pages too.
+constexpr std::size_t kLongestCommandLine = 8190;
+
+bool fitsOneCommandLine(std::string_view command) { return command.size() <= kLongestCommandLine; }
+
 }  // namespace
 
 ActionWorker::ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory)
@@ -58,22 +65,25 @@ void ActionWorker::runAction(const Request& request) {
 }
 
 void ActionWorker::shutDown() {
-    closing_ = true;
+    {
+        std::lock_guard lock(viewGate_);
+        closing_ = true;
+    }
     console_->stop();
 }
 
 void ActionWorker::connect(const std::wstring& ip) {
     setDisabled(ACTION_CONNECT, true);
     const std::string ipBytes = toConsoleCodePage(ip);
+    const std::string command = connectCommand(ipBytes);
     // Checked on what is typed and on the bytes that would be sent: a best-fit conversion must
     // not turn a harmless-looking character into a metacharacter.
-    if (!isSafeForCommandLine(toUtf8(ip)) || !isSafeForCommandLine(ipBytes)) {
+    if (!isSafeForCommandLine(toUtf8(ip)) || !isSafeForCommandLine(ipBytes) || !fitsOneCommandLine(command)) {
         message(kUnsafeIpMessage, MB_OK | MB_ICONWARNING, false);
         setDisabled(ACTION_CONNECT, false);
         return;
     }
-    if (!moveToRunDirectory()) return;
-    const std::string answer = exchange(connectCommand(ipBytes));
+    const std::string answer = exchange(command);
     if (connectSucceeded(answer)) {
         setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, false);
         setDisabled(ACTION_REMOVE_BOOT_ADS, false);
@@ -85,21 +95,23 @@ void ActionWorker::connect(const std::wstring& ip) {
 }
 
 // "adb" must resolve to the tool in the program's own folder first, so the interpreter has to
-// work there. Returns false once the window is closing.
+// work there. Reading the prompt restarts an interpreter that a cleanup ended; the new one
+// starts in the process's current directory, which need not be the program's folder. Returns
+// false once the window is closing.
 bool ActionWorker::moveToRunDirectory() {
     if (closing_) return false;
-    console_->restartIfEnded();
     const ConsoleText directory = toConsoleText(runDirectory_);
     if (!promptShowsDirectory(console_->directory({}, false), directory.bytes))
         console_->directory(changeDirectoryArgument(runDirectory_, directory), true);
-    return !closing_;
+    if (!closing_) return true;
+    // The window closed while this ran: an interpreter restarted after its stop must not stay.
+    console_->stop();
+    return false;
 }
 
 std::string ActionWorker::exchange(std::string_view command) {
-    if (closing_) return {};
     // A cleanup may have ended the interpreter: a late command gets adb's own answer, not silence.
-    console_->restartIfEnded();
-    if (closing_) return {};
+    if (!moveToRunDirectory()) return {};
     console_->sendCommand(command);
     return console_->readOutput();
 }
@@ -127,16 +139,25 @@ void ActionWorker::closeLeftovers() {
     message(closeLeftoverPrograms(), MB_OK | MB_ICONINFORMATION, true);
 }
 
+// Writes are posted to the window and return at once, so shutDown may wait for one in progress;
+// once it has returned, none starts. A box is not waited for (it stays up until dismissed), so
+// only its check is guarded.
 void ActionWorker::log(const std::wstring& line) {
+    std::lock_guard lock(viewGate_);
     if (!closing_) view_.appendLog(line);
 }
 
 void ActionWorker::setDisabled(ActionCode button, bool disabled) {
+    std::lock_guard lock(viewGate_);
     if (!closing_) view_.setButtonDisabled(button, disabled);
 }
 
 void ActionWorker::message(std::string_view textUtf8, unsigned flags, bool ownedByWindow) {
-    if (!closing_) view_.showMessage(textUtf8, flags, ownedByWindow);
+    {
+        std::lock_guard lock(viewGate_);
+        if (closing_) return;
+    }
+    view_.showMessage(textUtf8, flags, ownedByWindow);
 }
 
 }  // namespace oz

@@ -2,6 +2,7 @@
 // The work behind the four action buttons, run on one worker thread per click.
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "actions/action_view.h"
@@ -46,6 +47,7 @@ private:
     ActionView& view_;
     std::wstring runDirectory_;
     TurnQueue turns_;
+    std::mutex viewGate_;  // closing_ changes only under it, so no write starts after shutDown
     std::atomic<bool> closing_{false};
 };
 
