@@ -18,7 +18,10 @@ std::wstring logLine(std::string_view lineUtf8) {
 }
 
 // The folder as "cd /d" can take it: quoted (blanks, '&'), in the console's code page, and as
-// its short name where that code page cannot spell it.
+// its short name where that code page cannot spell it. cmd.exe expands %NAME% even inside
+// quotes; a "" after each '%' makes every such name one that no variable has (cmd leaves those
+// as typed), and cd drops quotes wherever they stand. No trail byte of a double-byte code page
+// is a '%'.
 std::string changeDirectoryArgument(const std::wstring& directory, const ConsoleText& spelled) {
     std::string bytes = spelled.bytes;
     if (!spelled.lossless) {
@@ -26,7 +29,12 @@ std::string changeDirectoryArgument(const std::wstring& directory, const Console
         const DWORD length = ::GetShortPathNameW(directory.c_str(), shortName.data(), MAX_PATH);
         if (length > 0 && length < MAX_PATH) bytes = toConsoleCodePage(shortName.substr(0, length));
     }
-    return '"' + bytes + '"';
+    std::string quoted = "\"";
+    for (const char c : bytes) {
+        quoted += c;
+        if (c == '%') quoted += "\"\"";
+    }
+    return quoted + '"';
 }
 
 // cmd.exe takes at most 8191 characters a line (Wine warns from 8191 on); it runs the rest of a
