@@ -2,7 +2,11 @@
 
 #include <tlhelp32.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <system_error>
+
+#include <gtest/gtest.h>
 
 #include "runtime/text_win.h"
 
@@ -185,16 +189,21 @@ std::vector<std::wstring> processNames() {
     return names;
 }
 
+// Until a fresh snapshot lists none: a process already terminating may not open any more, yet
+// still hold its current directory, which a test is about to remove.
 void endInterpretersAndBridges() {
-    std::vector<UniqueHandle> ending;
-    forEachProcess([&](const std::wstring& exe, DWORD id) {
-        if (!isInterpreterOrBridge(exe)) return;
-        UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-        if (!process) return;
-        ::TerminateProcess(process.get(), 1);
-        ending.push_back(std::move(process));
+    eventually([] {
+        bool found = false;
+        forEachProcess([&](const std::wstring& exe, DWORD id) {
+            if (!isInterpreterOrBridge(exe)) return;
+            found = true;
+            const UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+            if (!process) return;
+            ::TerminateProcess(process.get(), 1);
+            ::WaitForSingleObject(process.get(), 10000);
+        });
+        return !found;
     });
-    for (const UniqueHandle& process : ending) ::WaitForSingleObject(process.get(), 10000);
 }
 
 StartedProcess::StartedProcess(const fs::path& program, std::wstring_view arguments) {
@@ -202,8 +211,11 @@ StartedProcess::StartedProcess(const fs::path& program, std::wstring_view argume
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
+    // Not in a temp folder: Wine lets go of a killed process's current directory a little after
+    // the process has ended, and the folder could not be removed meanwhile.
+    const std::wstring working = buildBinDir().wstring();
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                          nullptr, &startup, &started))
+                          working.c_str(), &startup, &started))
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateProcessW");
     process_.reset(started.hProcess);
     const UniqueHandle thread(started.hThread);
@@ -232,12 +244,20 @@ WorkerThread::WorkerThread(ActionWorker& worker, ActionWorker::Request request) 
     thread_ = std::thread(std::move(task));
 }
 
+// A worker that never ends fails the test rather than hanging it: ending every interpreter
+// ends any wait for an answer; should even that not help, the program cannot go on, since the
+// thread still uses the test's objects.
 WorkerThread::~WorkerThread() {
-    if (thread_.joinable()) thread_.join();
+    if (endsWithin(20s)) return;
+    ADD_FAILURE() << "a worker was still running at the end of the test";
+    endInterpretersAndBridges();
+    if (endsWithin(20s)) return;
+    std::fputs("a worker never ended\n", stderr);
+    std::_Exit(3);
 }
 
 bool WorkerThread::endsWithin(std::chrono::milliseconds limit) {
-    if (!done_.valid()) return true;
+    if (!thread_.joinable()) return true;
     if (done_.wait_for(limit) != std::future_status::ready) return false;
     thread_.join();
     return true;
