@@ -108,6 +108,9 @@ void ActionWorker::connect(const std::wstring& ip) {
 // false once the window is closing.
 bool ActionWorker::moveToRunDirectory() {
     if (closing_) return false;
+    // Right after the window starts its interpreter, the first prompt may not have come yet;
+    // probing for it then would leave it to end the next answer early. It is waited for instead.
+    if (console_->isRunning() && console_->prompt().empty()) console_->readOutput();
     const ConsoleText directory = toConsoleText(runDirectory_);
     if (!promptShowsDirectory(console_->directory({}, false), directory.bytes))
         console_->directory(changeDirectoryArgument(runDirectory_, directory), true);
