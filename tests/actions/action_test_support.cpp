@@ -279,7 +279,7 @@ WorkerRig::WorkerRig(Options options)
     scenario.write(options.scenario);
     fs::copy_file(FakeAdbScenario::adbExe(), programFolder.path() / L"adb.exe");
     console->start();
-    // The window starts its interpreter long before the first click: its banner is all there.
+    if (!options.waitForBanner) return;
     DWORD seen = 0;
     eventually([&] {
         const DWORD now = console->outputSize();

@@ -160,6 +160,8 @@ public:
         std::string scenario = "server: running\n";
         std::wstring programFolderName = L"program";
         bool startInProgramFolder = false;
+        // Whether the first click comes only once the interpreter's banner is all there.
+        bool waitForBanner = true;
     };
 
     explicit WorkerRig(Options options);

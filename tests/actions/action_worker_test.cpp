@@ -191,6 +191,19 @@ TEST(ActionWorkerConnect, ChangesDirectoryOnlyWhenThePromptDiffersInAnyByte) {
     EXPECT_EQ(describe(view.calls()), describe(connectSucceededCalls(L"connected to 10.0.0.2:5555")));
 }
 
+// The window starts its interpreter as it is created; a click may come before the interpreter
+// has written its banner and first prompt.
+TEST(ActionWorkerConnect, ClickedTheMomentTheInterpreterStartsGetsItsOwnAnswer) {
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        WorkerRig rig({.waitForBanner = false});
+        rig.run(ACTION_CONNECT);
+        rig.run(ACTION_REMOVE_SYSTEM_UPDATE);
+        EXPECT_EQ(rig.view.logText(), L"connected to 10.0.0.2:5555\r\n删除系统更新 ->Success\r\n");
+        EXPECT_EQ(rig.scenario.calls(), (std::vector<std::string>{"connect 10.0.0.2:5555", kMitvUpgrade}));
+    }
+}
+
 TEST(ActionWorkerConnect, ChangesToTheProgramFolderFromElsewhere) {
     WorkerRig rig;
     const std::string programBytes = toConsoleCodePage(rig.programFolder.path().wstring());
