@@ -1,0 +1,122 @@
+#pragma once
+// Drives the real Ozarith.exe the way a person would: types into the IP box, clicks buttons,
+// reads the log box and the message boxes, presses OK and Esc. The program runs from a private
+// folder of its own, next to a copy of the fake adb.exe with a scenario chosen by the test.
+//
+// Every wait is bounded. The program and everything it starts (cmd.exe, adb.exe) live in one
+// job object that is terminated at the end, so nothing outlives the driver.
+#include <windows.h>
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "app/main_window.h"
+#include "runtime/handles_win.h"
+#include "support/fake_adb_scenario.h"
+#include "support/test_support.h"
+
+namespace oz::test {
+
+using namespace std::chrono_literals;
+
+// Bounds that are generous on purpose: a slow machine under Wine must never fail a test by them.
+inline constexpr std::chrono::milliseconds kLongWait = 30s;
+// No person clicks sooner after the window shows; a click at once is a case of its own.
+inline constexpr std::chrono::milliseconds kFirstClickAfter = 1s;
+
+// Polls predicate until it holds or bound has passed; true when it held.
+template <class Predicate>
+bool waitFor(Predicate predicate, std::chrono::milliseconds bound = kLongWait) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        if (predicate()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+// A standard message box ("#32770" with the program's caption "信息：") of the program.
+struct MessageBoxSeen {
+    HWND handle = nullptr;
+    HWND owner = nullptr;  // the window that owns it, or null
+    std::wstring text;     // the static text (control id 0xFFFF), as shown
+};
+
+// How many running processes of the prefix have exactly this executable name.
+std::size_t countProcesses(std::wstring_view exeName);
+
+class AppUnderTest {
+public:
+    // Copies Ozarith.exe and adb.exe into a fresh folder "oz-<folderName>-..." (the name may hold
+    // blanks, '&', Chinese), writes the scenario (empty: adb's built-in default, all succeeds),
+    // starts the program and waits for its main window. Throws when it does not appear.
+    // Clicks wait until firstClickAfter has passed since the window showed.
+    explicit AppUnderTest(std::string_view scenario = {}, std::wstring_view folderName = L"app",
+                          std::chrono::milliseconds firstClickAfter = kFirstClickAfter);
+    ~AppUnderTest();
+    AppUnderTest(const AppUnderTest&) = delete;
+    AppUnderTest& operator=(const AppUnderTest&) = delete;
+
+    const std::filesystem::path& folder() const { return folder_.path(); }
+    HANDLE process() const { return process_.get(); }
+    DWORD processId() const { return processId_; }
+    HWND mainWindow() const { return main_; }
+    HWND control(int id) const { return ::GetDlgItem(main_, id); }
+
+    // adb.exe reads its scenario afresh on every run, so a test may change it between steps.
+    void writeScenario(std::string_view rules) const { adb_.write(rules); }
+    // Every command line the fake adb.exe received, oldest first (arguments after "adb").
+    std::vector<std::string> adbCalls() const { return adb_.calls(); }
+
+    // Window text through WM_GETTEXT (the edit control keeps its own buffer); empty on failure.
+    std::wstring text(HWND window) const;
+    std::wstring text(int id) const { return text(control(id)); }
+    std::wstring logText() const;
+    void setIp(std::wstring_view ip) const;
+    bool isEnabled(int id) const { return ::IsWindowEnabled(control(id)) != FALSE; }
+
+    // A click as the button would report it to the window. Nothing is sent, and false comes
+    // back, while the button is greyed. doubleClick puts both clicks in the queue before the
+    // program can react to the first, as a quick double click does.
+    bool click(int id) const;
+    bool doubleClick(int id) const;
+    // Types ip, clicks Connect and waits until both uninstall buttons take clicks.
+    bool connect(std::wstring_view ip = L"127.0.0.1") const;
+
+    // The program's first message box whose text contains textPart (any box when empty).
+    std::optional<MessageBoxSeen> findMessageBox(std::wstring_view textPart = {}) const;
+    std::optional<MessageBoxSeen> waitForMessageBox(std::wstring_view textPart = {},
+                                                    std::chrono::milliseconds bound = kLongWait) const;
+    void pressOk(const MessageBoxSeen& box) const;
+
+    // Esc in the control that has the keyboard focus, or the close box of the window.
+    void pressEsc() const;
+    void pressCloseBox() const;
+    bool processExited(std::chrono::milliseconds bound = kLongWait) const;
+
+    // Buttons, log, open boxes and adb calls in a few lines, for failure messages.
+    std::string describe() const;
+
+private:
+    void start();
+    HWND findMainWindow() const;
+    bool post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
+    bool postClicks(int id, int count) const;
+
+    TempFolder folder_;
+    FakeAdbScenario adb_;
+    UniqueHandle job_;
+    UniqueHandle process_;
+    DWORD processId_ = 0;
+    DWORD guiThreadId_ = 0;
+    HWND main_ = nullptr;
+    std::chrono::steady_clock::time_point firstClick_;
+};
+
+}  // namespace oz::test
