@@ -59,11 +59,18 @@ ActionWorker::Request ActionWorker::request(int code, std::wstring ip) {
     return request;
 }
 
+ActionWorker::Request ActionWorker::interpreterStart() {
+    Request request{0, {}, turns_.draw()};
+    request.startsInterpreter = true;
+    return request;
+}
+
 void ActionWorker::runAction(const Request& request) {
     if (request.code == ACTION_CLOSE_LEFTOVERS) return closeLeftovers();
-    if (!usesInterpreter(request.code)) return;
+    if (!usesInterpreter(request.code) && !request.startsInterpreter) return;
     // Taken even by an action that ends early, so the clicks behind it are not held up.
     TurnQueue::Turn turn(turns_, request.ticket);
+    if (request.startsInterpreter) return startInterpreter();
     switch (request.code) {
     case ACTION_CONNECT: return connect(request.ip);
     case ACTION_REMOVE_BOOT_ADS: return removeBootAds();
@@ -78,6 +85,18 @@ void ActionWorker::shutDown() {
         closing_ = true;
     }
     console_->stop();
+}
+
+void ActionWorker::abandon(const Request& request) {
+    if (usesInterpreter(request.code) || request.startsInterpreter) turns_.skip(request.ticket);
+}
+
+void ActionWorker::startInterpreter() {
+    if (closing_) return;
+    console_->start();
+    // shutDown sets closing_ before it stops the console: a start that ended after that stop
+    // sees it here.
+    if (closing_) console_->stop();
 }
 
 void ActionWorker::connect(const std::wstring& ip) {

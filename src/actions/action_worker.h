@@ -19,20 +19,27 @@ public:
         int code = 0;
         std::wstring ip;  // the IP box as it was at the click
         TurnQueue::Ticket ticket = 0;
+        bool startsInterpreter = false;
     };
 
     ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory);
 
     // On the GUI thread, at the click: actions that talk to the interpreter queue up in click order.
     Request request(int code, std::wstring ip);
+    // At the window's creation: the interpreter starts on a worker, first in the queue, so the
+    // window shows without waiting for the process to be created.
+    Request interpreterStart();
     // On the worker thread.
     void runAction(const Request& request);
+    // For a request whose worker thread could not be started: the ones behind it go on.
+    void abandon(const Request& request);
     // The window is closing: the interpreter is stopped and no worker starts another exchange,
     // writes to the window or shows a message from now on.
     void shutDown();
 
 private:
     static bool usesInterpreter(int code);
+    void startInterpreter();
     void connect(const std::wstring& ip);
     void removeBootAds();
     void removeSystemUpdate();

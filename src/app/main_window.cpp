@@ -69,7 +69,7 @@ void MainWindow::onMainWindowCreated() {
     window_.control(kRemoveSystemUpdateName).setTag(std::to_string(ACTION_REMOVE_SYSTEM_UPDATE));
     window_.control(kRemoveBootAdsName).setTag(std::to_string(ACTION_REMOVE_BOOT_ADS));
     window_.control(kCloseLeftoversName).setTag(std::to_string(ACTION_CLOSE_LEFTOVERS));
-    console_->start();
+    startWorker(worker_.interpreterStart());
     subclassMainWindow(window_, window_.control(kIpBoxName), &iconImage);
 }
 
@@ -81,10 +81,16 @@ void MainWindow::onActionButtonClicked() {
     const Control* clicked = eventComponent();
     if (!clicked) return;
     const int code = actionCodeFromTag(clicked->tag());
-    auto start = std::make_unique<WorkerStart>(
-        WorkerStart{shared_from_this(), worker_.request(code, window_.control(kIpBoxName).content())});
+    startWorker(worker_.request(code, window_.control(kIpBoxName).content()));
+}
+
+void MainWindow::startWorker(ActionWorker::Request request) {
+    auto start = std::make_unique<WorkerStart>(WorkerStart{shared_from_this(), std::move(request)});
     UniqueHandle thread(::CreateThread(nullptr, 0, actionThreadProc, start.get(), 0, nullptr));
-    if (thread) (void)start.release();  // the worker owns it now
+    if (thread)
+        (void)start.release();  // the worker owns it now
+    else
+        worker_.abandon(start->request);
 }
 
 DWORD WINAPI MainWindow::actionThreadProc(LPVOID parameter) {

@@ -7,6 +7,23 @@ TurnQueue::Ticket TurnQueue::draw() {
     return next_++;
 }
 
+void TurnQueue::skip(Ticket ticket) {
+    {
+        std::lock_guard lock(mutex_);
+        if (ticket != serving_) {
+            skipped_.insert(ticket);
+            return;
+        }
+        advanceLocked();
+    }
+    changed_.notify_all();
+}
+
+void TurnQueue::advanceLocked() {
+    ++serving_;
+    while (skipped_.erase(serving_) > 0) ++serving_;
+}
+
 TurnQueue::Turn::Turn(TurnQueue& queue, Ticket ticket) : queue_(queue) {
     std::unique_lock lock(queue_.mutex_);
     queue_.changed_.wait(lock, [&] { return queue_.serving_ == ticket; });
@@ -15,7 +32,7 @@ TurnQueue::Turn::Turn(TurnQueue& queue, Ticket ticket) : queue_(queue) {
 TurnQueue::Turn::~Turn() {
     {
         std::lock_guard lock(queue_.mutex_);
-        ++queue_.serving_;
+        queue_.advanceLocked();
     }
     queue_.changed_.notify_all();
 }

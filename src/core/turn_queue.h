@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <set>
 
 namespace oz {
 
@@ -12,6 +13,8 @@ public:
     using Ticket = std::uint64_t;
 
     Ticket draw();
+    // For a ticket whose worker never came to be (its thread could not start): its turn passes.
+    void skip(Ticket ticket);
 
     // Holds the turn of one ticket from the moment it comes up until destruction. A ticket must
     // always be taken, even by a worker that has nothing to do, or the ones behind it would wait.
@@ -27,10 +30,13 @@ public:
     };
 
 private:
+    void advanceLocked();
+
     std::mutex mutex_;
     std::condition_variable changed_;
     Ticket next_ = 0;
     Ticket serving_ = 0;
+    std::set<Ticket> skipped_;
 };
 
 }  // namespace oz

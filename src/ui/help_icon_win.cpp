@@ -96,7 +96,9 @@ void subclassMainWindow(Window& mainWindow, Control& ipBox, GpImage* const* icon
     ::SetWindowLongPtrW(hwnd, GWL_EXSTYLE, WS_EX_APPWINDOW);
     const LONG_PTR previous = ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mainWindowProc));
     ::SetPropW(hwnd, kProcProperty, reinterpret_cast<HANDLE>(previous));
-    ::SendMessageW(hwnd, WM_CREATE, 0, 0);
+    // Posted, not sent: the popup and its picture load just after the window has shown itself,
+    // which keeps them off the program's start-up path.
+    ::PostMessageW(hwnd, WM_CREATE, 0, 0);
 }
 
 LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

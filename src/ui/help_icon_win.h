@@ -27,8 +27,9 @@ struct HelpIconState {
 
 // Once, at the end of the main window's creation: its extended style becomes exactly
 // WS_EX_APPWINDOW, mainWindowProc takes over (the previous procedure is kept in the "proc"
-// property) and the popup is loaded hidden. iconImage must stay readable while the window
-// lives; pictureModule holds the instruction picture (null: the program file).
+// property) and the popup is loaded hidden when the posted WM_CREATE arrives. iconImage must
+// stay readable while the window lives; pictureModule holds the instruction picture (null: the
+// program file).
 void subclassMainWindow(Window& mainWindow, Control& ipBox, GpImage* const* iconImage, HMODULE pictureModule = nullptr);
 
 // Handles WM_CREATE, WM_MOUSEMOVE, WM_NCMOUSELEAVE, WM_MOUSELEAVE, WM_PAINT and WM_SIZE; every

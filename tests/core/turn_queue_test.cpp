@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -36,6 +37,31 @@ TEST(TurnQueue, ServesTicketsInDrawOrderOneAtATime) {
     for (auto& worker : workers) worker.join();
     EXPECT_EQ(order, tickets);
     EXPECT_EQ(mostInside, 1);
+}
+
+}  // namespace
+}  // namespace oz
+
+namespace oz {
+namespace {
+
+// A skipped ticket, whether its turn has come or not, never holds up the ones behind it.
+TEST(TurnQueue, SkippedTicketsPassTheirTurn) {
+    TurnQueue queue;
+    const auto first = queue.draw();
+    const auto second = queue.draw();
+    const auto third = queue.draw();
+    const auto fourth = queue.draw();
+    const auto fifth = queue.draw();
+    queue.skip(second);  // not yet serving
+    queue.skip(first);   // serving now: passes its turn and the skipped one behind it
+    const auto takeTurn = [&](TurnQueue::Ticket ticket) {
+        return std::async(std::launch::async, [&queue, ticket] { TurnQueue::Turn turn(queue, ticket); });
+    };
+    // A bound far beyond need: a turn that never comes shows as a failure, not a hang.
+    EXPECT_EQ(takeTurn(third).wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    queue.skip(fourth);
+    EXPECT_EQ(takeTurn(fifth).wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "committed_files.h"
 #include "resources/info_icon_gif.h"
+#include "runtime/waits_win.h"
 
 namespace oz::test {
 
@@ -112,6 +113,8 @@ void HelpIconWindowTest::SetUp() {
     ASSERT_TRUE(window_.isLoaded());
     subclassMainWindow(window_, window_.control(kIpBoxName), &iconImage_, program_.get());
     ASSERT_NE(nullptr, helpIconState(mainWindow()));
+    processPendingEvents();  // the posted WM_CREATE loads the popup
+    ASSERT_NE(nullptr, popupWindow());
 }
 
 void HelpIconWindowTest::moveMouseTo(int x, int y) const {
