@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "runtime/process_tree_win.h"
 #include "runtime/waits_win.h"
 
 namespace oz {
@@ -165,8 +166,11 @@ DWORD ConsoleSession::write(std::string_view bytes) const {
     return written.bytes == buffer.size() ? 0 : static_cast<DWORD>(ERROR_WRITE_FAULT);
 }
 
+// What the interpreter was running (an adb waiting for a TV, say) goes with it: terminating
+// cmd.exe alone would leave its children behind.
 bool ConsoleSession::stop() const {
     abandon();
+    terminateDescendants(process_.get());
     return ::TerminateProcess(process_.get(), 0) != FALSE;
 }
 

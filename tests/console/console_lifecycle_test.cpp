@@ -1,10 +1,15 @@
 // Starting, restarting, stopping, cloning and releasing the interpreter behind ConsoleHost.
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <iterator>
+#include <thread>
 
 #include "console_test_support.h"
+#include "support/fake_adb_scenario.h"
 #include "runtime/handles_win.h"
 #include "runtime/system_info_win.h"
 
@@ -69,6 +74,29 @@ TEST_F(ConsoleLifecycle, StopTwiceIsHarmlessAndLeavesNothingToTalkTo) {
     EXPECT_FALSE(host.isRunning());
     EXPECT_NE(host.sendCommand("echo nobody"), 0u);
     EXPECT_EQ(host.readOutput(), "");
+}
+
+// The adb.exe the interpreter runs when the window closes, if it waits for a TV that never
+// answers, must not stay behind.
+TEST_F(ConsoleLifecycle, StopAlsoEndsWhatTheInterpreterIsRunning) {
+    test::FakeAdbScenario adb;
+    adb.write("connect: hang\n");
+    const DWORD interpreter = startOne();
+    ASSERT_EQ(host.sendCommand("adb connect 10.0.0.1:5555"), 0u);
+    UniqueHandle running;
+    for (int tries = 0; tries < 400 && !running; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more && !running;
+             more = ::Process32NextW(snapshot.get(), &entry))
+            if (entry.th32ParentProcessID == interpreter && std::wstring_view(entry.szExeFile) == L"adb.exe")
+                running.reset(::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    }
+    ASSERT_TRUE(running) << "the interpreter never ran adb.exe";
+    EXPECT_TRUE(host.stop());
+    EXPECT_EQ(::WaitForSingleObject(running.get(), 10000), WAIT_OBJECT_0) << "adb.exe outlived the interpreter";
 }
 
 // The first interpreter ends by itself only once every write end of its input pipe is closed,
