@@ -16,3 +16,6 @@ bash scripts/configure-win.sh
 cmake --build build/win
 export OZ_WINEPREFIX=$PWD/build/win/wineprefix
 bash scripts/with-display.sh ctest --test-dir build/win --output-on-failure
+
+echo "== reliability suite, short soak"
+OZ_RELIABILITY_REPORT=build/reliability.md bash scripts/reliability.sh --cycles 20
