@@ -59,14 +59,7 @@ of them. The script rewrites this page each time it runs.
 
 ## Machine
 
-| | |
-|---|---|
-| CPUs (nproc) | $(nproc) |
-| CPU | $(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo) |
-| Memory | $(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo) |
-| Wine | $(/usr/lib/wine/wine64 --version) |
-| Kernel | $(uname -sr) |
-| Load average (1, 5, 15 min) before / after | $load_before / $load_after |
+$(bash scripts/machine-table.sh "$load_before" "$load_after")
 
 ## Figures
 

@@ -104,14 +104,7 @@ each time it runs, and exits 1 when a result is **FAILED**.
 
 ## Machine and run
 
-| | |
-|---|---|
-| CPUs (nproc) | $(nproc) |
-| CPU | $(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo) |
-| Memory | $(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo) |
-| Wine | $(/usr/lib/wine/wine64 --version) |
-| Kernel | $(uname -sr) |
-| Load average (1, 5, 15 min) before / after | $load_before / $load_after |
+$(bash scripts/machine-table.sh "$load_before" "$load_after")
 | Time taken | $took s in all: soak $soak_s s, other cases $cases_s s, the rest building and preparing |
 
 ## Cases
