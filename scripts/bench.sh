@@ -134,7 +134,7 @@ figures in the table are those of the latest run.
   the interpreter weighs more here than it would on Windows. Since then the interpreter starts
   on a worker thread, first in the queue of actions, while the window is created and shown, and
   the help popup loads from a message posted at the end of creation, once the window is up: the
-  figure went from 1.87 to 2.0 (three runs) to 1.74 to 1.80. What would bring it down further:
+  figure went from 1.87 to 2.2 (five runs) to 1.74 to 1.98 (four runs; the highest with a soak running beside it). What would bring it down further:
   fill the background with GDI (see 5), which makes the first paint cheaper;
   draw the 18 x 18 icon without GDI+ (a premultiplied 32-bit DIB and AlphaBlend; msimg32 is
   imported already), which saves GDI+ and the decode. Together these come to some 30 to 45 ms,
