@@ -166,15 +166,6 @@ std::vector<std::string> describe(const std::vector<ViewCall>& calls) {
     return out;
 }
 
-ScopedCurrentDirectory::ScopedCurrentDirectory(const fs::path& directory) {
-    previous_.resize(::GetCurrentDirectoryW(0, nullptr));
-    previous_.resize(::GetCurrentDirectoryW(static_cast<DWORD>(previous_.size()), previous_.data()));
-    if (!::SetCurrentDirectoryW(directory.c_str()))
-        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "SetCurrentDirectoryW");
-}
-
-ScopedCurrentDirectory::~ScopedCurrentDirectory() { ::SetCurrentDirectoryW(previous_.c_str()); }
-
 std::vector<DWORD> processesNamed(std::wstring_view name) {
     std::vector<DWORD> ids;
     forEachProcess([&](const std::wstring& exe, DWORD id) {

@@ -85,18 +85,6 @@ ViewCall messageCall(std::string_view text, UINT flags, bool owned);
 // The calls without their sequence numbers and probes, in a form gtest prints readably.
 std::vector<std::string> describe(const std::vector<ViewCall>& calls);
 
-// The current directory (where a new interpreter starts) for the scope.
-class ScopedCurrentDirectory {
-public:
-    explicit ScopedCurrentDirectory(const std::filesystem::path& directory);
-    ~ScopedCurrentDirectory();
-    ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
-    ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
-
-private:
-    std::wstring previous_;
-};
-
 // Ids of the running processes whose executable name is exactly name, as the snapshot spells it.
 std::vector<DWORD> processesNamed(std::wstring_view name);
 // Every executable name the snapshot lists, in its own spelling.

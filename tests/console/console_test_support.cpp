@@ -90,12 +90,5 @@ LRESULT CALLBACK MessageTarget::procedure(HWND window, UINT message, WPARAM wPar
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-ScopedCurrentDirectory::ScopedCurrentDirectory(const std::wstring& directory) {
-    previous_.resize(::GetCurrentDirectoryW(0, nullptr));
-    previous_.resize(::GetCurrentDirectoryW(static_cast<DWORD>(previous_.size()), previous_.data()));
-    ::SetCurrentDirectoryW(directory.c_str());
-}
-
-ScopedCurrentDirectory::~ScopedCurrentDirectory() { ::SetCurrentDirectoryW(previous_.c_str()); }
 
 }  // namespace oz::test

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "console/console_host_win.h"
+#include "support/test_support.h"
 
 namespace oz::test {
 
@@ -46,18 +47,6 @@ private:
     std::function<void()> onMessage_;
     int received_ = 0;
     HWND window_ = nullptr;
-};
-
-// Sets the current directory (where a new interpreter starts) for the scope, then restores it.
-class ScopedCurrentDirectory {
-public:
-    explicit ScopedCurrentDirectory(const std::wstring& directory);
-    ~ScopedCurrentDirectory();
-    ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
-    ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
-
-private:
-    std::wstring previous_;
 };
 
 }  // namespace oz::test

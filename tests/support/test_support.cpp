@@ -111,4 +111,13 @@ ProgramRun runProgram(const fs::path& program, std::wstring_view arguments, std:
     return run;
 }
 
+ScopedCurrentDirectory::ScopedCurrentDirectory(const std::filesystem::path& directory) {
+    previous_.resize(::GetCurrentDirectoryW(0, nullptr));
+    previous_.resize(::GetCurrentDirectoryW(static_cast<DWORD>(previous_.size()), previous_.data()));
+    if (!::SetCurrentDirectoryW(directory.c_str()))
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "SetCurrentDirectoryW");
+}
+
+ScopedCurrentDirectory::~ScopedCurrentDirectory() { ::SetCurrentDirectoryW(previous_.c_str()); }
+
 }  // namespace oz::test

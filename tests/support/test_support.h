@@ -42,6 +42,18 @@ private:
     std::optional<std::wstring> previous_;
 };
 
+// The current directory (where a new interpreter starts) for the scope, then the previous one.
+class ScopedCurrentDirectory {
+public:
+    explicit ScopedCurrentDirectory(const std::filesystem::path& directory);
+    ~ScopedCurrentDirectory();
+    ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
+    ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
+
+private:
+    std::wstring previous_;
+};
+
 // The folder of the running test program: Ozarith.exe and adb.exe are built into it too.
 std::filesystem::path buildBinDir();
 
