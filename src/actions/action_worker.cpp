@@ -17,24 +17,13 @@ std::wstring logLine(std::string_view lineUtf8) {
     return fromUtf8(lineUtf8) + L"\r\n";
 }
 
-// The folder as "cd /d" can take it: quoted (blanks, '&'), in the console's code page, and as
-// its short name where that code page cannot spell it. cmd.exe expands %NAME% even inside
-// quotes; a "" after each '%' makes every such name one that no variable has (cmd leaves those
-// as typed), and cd drops quotes wherever they stand. No trail byte of a double-byte code page
-// is a '%'.
-std::string changeDirectoryArgument(const std::wstring& directory, const ConsoleText& spelled) {
-    std::string bytes = spelled.bytes;
-    if (!spelled.lossless) {
-        std::wstring shortName(MAX_PATH, L'\0');
-        const DWORD length = ::GetShortPathNameW(directory.c_str(), shortName.data(), MAX_PATH);
-        if (length > 0 && length < MAX_PATH) bytes = toConsoleCodePage(shortName.substr(0, length));
-    }
-    std::string quoted = "\"";
-    for (const char c : bytes) {
-        quoted += c;
-        if (c == '%') quoted += "\"\"";
-    }
-    return quoted + '"';
+// The folder in the console's code page, or as its short name where that code page cannot
+// spell it.
+std::string spelledForConsole(const std::wstring& directory, const ConsoleText& spelled) {
+    if (spelled.lossless) return spelled.bytes;
+    std::wstring shortName(MAX_PATH, L'\0');
+    const DWORD length = ::GetShortPathNameW(directory.c_str(), shortName.data(), MAX_PATH);
+    return length > 0 && length < MAX_PATH ? toConsoleCodePage(shortName.substr(0, length)) : spelled.bytes;
 }
 
 // cmd.exe takes at most 8191 characters a line (Wine warns from 8191 on); it runs the rest of a
@@ -132,7 +121,7 @@ bool ActionWorker::moveToRunDirectory() {
     if (console_->isRunning() && console_->prompt().empty()) console_->readOutput();
     const ConsoleText directory = toConsoleText(runDirectory_);
     if (!promptShowsDirectory(console_->directory({}, false), directory.bytes))
-        console_->directory(changeDirectoryArgument(runDirectory_, directory), true);
+        console_->directory(changeDirectoryArgument(spelledForConsole(runDirectory_, directory)), true);
     if (!closing_) return true;
     // The window closed while this ran: an interpreter restarted after its stop must not stay.
     console_->stop();

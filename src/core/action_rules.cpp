@@ -75,8 +75,13 @@ bool isSafeForCommandLine(std::string_view ipUtf8) {
     return true;
 }
 
-std::string changeDirectoryCommand(std::string_view directory) {
-    return "cd /d \"" + std::string(directory) + "\"";
+std::string changeDirectoryArgument(std::string_view directory) {
+    std::string quoted = "\"";
+    for (const char c : directory) {
+        quoted += c;
+        if (c == '%') quoted += "\"\"";
+    }
+    return quoted + '"';
 }
 
 bool promptShowsDirectory(std::string_view prompt, std::string_view directory) {

@@ -52,9 +52,11 @@ std::string cleanupSummary(int cmdCount, int adbCount);
 bool isSafeForCommandLine(std::string_view ipUtf8);
 inline constexpr std::string_view kUnsafeIpMessage = "IP地址含有不允许的字符,请只输入IP地址,例如 192.168.1.100";
 
-// "cd /d" with the directory quoted, since the program's folder may hold blanks or '&'.
-// Windows folder names cannot contain '"', so plain quoting is enough.
-std::string changeDirectoryCommand(std::string_view directory);
+// A folder as the argument of "cd /d": quoted, since it may hold blanks or '&' (a Windows folder
+// name cannot contain '"'). cmd.exe expands %NAME% even inside quotes; a "" after each '%' makes
+// every such name one that no variable has (cmd leaves those as typed), and cd drops quotes
+// wherever they stand. No trail byte of a double-byte code page is a '%'.
+std::string changeDirectoryArgument(std::string_view directory);
 // Whether the interpreter's prompt shows it working in directory (prompt == directory + ">").
 bool promptShowsDirectory(std::string_view prompt, std::string_view directory);
 

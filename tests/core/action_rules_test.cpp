@@ -137,9 +137,10 @@ TEST(IsSafeForCommandLine, RefusesControlCharactersAndCmdMetacharacters) {
     }
 }
 
-TEST(Directory, ChangeCommandQuotesTheFolder) {
-    EXPECT_EQ(changeDirectoryCommand("C:\\Program Files\\A&B"), "cd /d \"C:\\Program Files\\A&B\"");
-    EXPECT_EQ(changeDirectoryCommand("D:\\oz"), "cd /d \"D:\\oz\"");
+TEST(Directory, ChangeArgumentQuotesTheFolderAndKeepsVariablesFromExpanding) {
+    EXPECT_EQ(changeDirectoryArgument("C:\\Program Files\\A&B"), "\"C:\\Program Files\\A&B\"");
+    EXPECT_EQ(changeDirectoryArgument("D:\\oz"), "\"D:\\oz\"");
+    EXPECT_EQ(changeDirectoryArgument("C:\\x %OS% y"), "\"C:\\x %\"\"OS%\"\" y\"");
 }
 
 TEST(Directory, PromptMustBeTheFolderAndGreaterThanExactly) {
