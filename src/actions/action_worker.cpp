@@ -36,14 +36,22 @@ bool fitsOneCommandLine(std::string_view command) { return command.size() <= kLo
 }  // namespace
 
 ActionWorker::ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory)
-    : console_(std::move(console)), view_(view), runDirectory_(std::move(runDirectory)) {}
+    : console_(std::move(console)), view_(view) {
+    const ConsoleText directory = toConsoleText(runDirectory);
+    runDirectoryBytes_ = directory.bytes;
+    moveCommand_ = moveToFolderCommand(spelledForConsole(runDirectory, directory));
+}
 
 bool ActionWorker::usesInterpreter(int code) {
     return code == ACTION_CONNECT || code == ACTION_REMOVE_BOOT_ADS || code == ACTION_REMOVE_SYSTEM_UPDATE;
 }
 
+// A cleanup counts from its click: what was clicked before it, running or still queued, ends
+// without sending anything more.
 ActionWorker::Request ActionWorker::request(int code, std::wstring ip) {
+    if (code == ACTION_CLOSE_LEFTOVERS) ++cleanups_;
     Request request{code, std::move(ip), 0};
+    request.cleanupsBefore = cleanups_;
     if (usesInterpreter(code)) request.ticket = turns_.draw();
     return request;
 }
@@ -51,6 +59,7 @@ ActionWorker::Request ActionWorker::request(int code, std::wstring ip) {
 ActionWorker::Request ActionWorker::interpreterStart() {
     Request request{0, {}, turns_.draw()};
     request.startsInterpreter = true;
+    request.cleanupsBefore = cleanups_;
     return request;
 }
 
@@ -59,11 +68,13 @@ void ActionWorker::runAction(const Request& request) {
     if (!usesInterpreter(request.code) && !request.startsInterpreter) return;
     // Taken even by an action that ends early, so the clicks behind it are not held up.
     TurnQueue::Turn turn(turns_, request.ticket);
+    // Clicked before a cleanup that came first: it ends without a trace.
+    if (cancelled(request)) return;
     if (request.startsInterpreter) return startInterpreter();
     switch (request.code) {
-    case ACTION_CONNECT: return connect(request.ip);
-    case ACTION_REMOVE_BOOT_ADS: return removeBootAds();
-    case ACTION_REMOVE_SYSTEM_UPDATE: return removeSystemUpdate();
+    case ACTION_CONNECT: return connect(request);
+    case ACTION_REMOVE_BOOT_ADS: return removeBootAds(request);
+    case ACTION_REMOVE_SYSTEM_UPDATE: return removeSystemUpdate(request);
     default: return;
     }
 }
@@ -88,69 +99,92 @@ void ActionWorker::startInterpreter() {
     if (closing_) console_->stop();
 }
 
-void ActionWorker::connect(const std::wstring& ip) {
+void ActionWorker::connect(const Request& request) {
     setDisabled(ACTION_CONNECT, true);
-    const std::string ipBytes = toConsoleCodePage(ip);
+    const std::string ipBytes = toConsoleCodePage(request.ip);
     const std::string command = connectCommand(ipBytes);
     // Checked on what is typed and on the bytes that would be sent: a best-fit conversion must
     // not turn a harmless-looking character into a metacharacter.
-    if (!isSafeForCommandLine(toUtf8(ip)) || !isSafeForCommandLine(ipBytes) || !fitsOneCommandLine(command)) {
+    if (!isSafeForCommandLine(toUtf8(request.ip)) || !isSafeForCommandLine(ipBytes) || !fitsOneCommandLine(command)) {
         message(kUnsafeIpMessage, MB_OK | MB_ICONWARNING, false);
         setDisabled(ACTION_CONNECT, false);
         return;
     }
-    const std::string answer = exchange(command);
-    if (connectSucceeded(answer)) {
+    const Reply reply = exchange(request, command);
+    // A cleanup clicked meanwhile has enabled Connect again and greyed the removals: the
+    // buttons stay as it left them.
+    if (!cancelled(request)) return connected(reply);
+    if (reply.outcome != Outcome::notSent) log(fromUtf8(reply.text) + L"\r\n");
+}
+
+void ActionWorker::connected(const Reply& reply) {
+    if (reply.outcome == Outcome::answered && connectSucceeded(reply.text)) {
         setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, false);
         setDisabled(ACTION_REMOVE_BOOT_ADS, false);
-    } else {
+    } else if (reply.outcome == Outcome::answered) {
         message(kConnectFailedMessage, MB_OK, false);
         setDisabled(ACTION_CONNECT, false);
+    } else {
+        setDisabled(ACTION_CONNECT, false);
     }
-    log(displayText(answer) + L"\r\n");
+    if (reply.outcome != Outcome::notSent) log(fromUtf8(reply.text) + L"\r\n");
 }
 
 // "adb" must resolve to the tool in the program's own folder first, so the interpreter has to
-// work there. Reading the prompt restarts an interpreter that a cleanup ended; the new one
-// starts in the process's current directory, which need not be the program's folder. Returns
-// false once the window is closing.
+// work there. A cleanup may have ended the interpreter: it is restarted, in the process's
+// current directory, which need not be the program's folder. Returns false once the window is
+// closing, or when the interpreter shows no prompt in time.
 bool ActionWorker::moveToRunDirectory() {
     if (closing_) return false;
+    console_->restartIfEnded();
     // Right after the window starts its interpreter, the first prompt may not have come yet;
     // probing for it then would leave it to end the next answer early. It is waited for instead.
-    if (console_->isRunning() && console_->prompt().empty()) console_->readOutput();
-    const ConsoleText directory = toConsoleText(runDirectory_);
-    if (!promptShowsDirectory(console_->directory({}, false), directory.bytes))
-        console_->directory(changeDirectoryArgument(spelledForConsole(runDirectory_, directory)), true);
+    if (console_->prompt().empty() && !console_->awaitPrompt(ConsoleHost::kFirstPromptLimitMs)) {
+        console_->stop();  // the next click starts a fresh one
+        log(logLine(kNoPromptLogLine));
+        return false;
+    }
+    const std::string prompt = console_->prompt();
+    if (prompt != movedPrompt_ && !promptShowsDirectory(prompt, runDirectoryBytes_)) {
+        console_->moveTo(moveCommand_);
+        movedPrompt_ = console_->prompt();
+    }
     if (!closing_) return true;
     // The window closed while this ran: an interpreter restarted after its stop must not stay.
     console_->stop();
     return false;
 }
 
-std::string ActionWorker::exchange(std::string_view command) {
-    // A cleanup may have ended the interpreter: a late command gets adb's own answer, not silence.
-    if (!moveToRunDirectory()) return {};
+ActionWorker::Reply ActionWorker::exchange(const Request& request, std::string_view command) {
+    if (cancelled(request) || !moveToRunDirectory()) return {};
     console_->sendCommand(command);
-    return console_->readOutput();
+    const std::string answer = toUtf8(displayText(console_->readOutput()));
+    if (console_->lastAnswerComplete()) return {Outcome::answered, answer};
+    return {Outcome::interrupted, interruptedAnswer(answer)};
 }
 
-void ActionWorker::removeBootAds() {
+void ActionWorker::removeBootAds(const Request& request) {
     setDisabled(ACTION_REMOVE_BOOT_ADS, true);
-    const std::string first = toUtf8(displayText(exchange(kUninstallSystemAdSolution)));
-    log(logLine(bootAdsLogLine(first, false)));
-    const std::string second = toUtf8(displayText(exchange(kUninstallMitvAdvertise)));
-    log(logLine(bootAdsLogLine(second, true)));
-    setDisabled(ACTION_REMOVE_BOOT_ADS, false);
+    const Reply first = exchange(request, kUninstallSystemAdSolution);
+    if (first.outcome != Outcome::notSent) log(logLine(bootAdsLogLine(first.text, false)));
+    if (first.outcome == Outcome::answered) {
+        const Reply second = exchange(request, kUninstallMitvAdvertise);
+        if (second.outcome != Outcome::notSent) log(logLine(bootAdsLogLine(second.text, true)));
+    }
+    finishRemoval(request, ACTION_REMOVE_BOOT_ADS);
 }
 
-void ActionWorker::removeSystemUpdate() {
+void ActionWorker::removeSystemUpdate(const Request& request) {
     setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, true);
-    const std::string answer = toUtf8(displayText(exchange(kUninstallMitvUpgrade)));
-    log(logLine(systemUpdateLogLine(answer)));
-    setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, false);
+    const Reply reply = exchange(request, kUninstallMitvUpgrade);
+    if (reply.outcome != Outcome::notSent) log(logLine(systemUpdateLogLine(reply.text)));
+    finishRemoval(request, ACTION_REMOVE_SYSTEM_UPDATE);
 }
 
+// A cleanup greys the removals until the next Connect: a removal it cut short leaves them so.
+void ActionWorker::finishRemoval(const Request& request, ActionCode button) {
+    if (!cancelled(request)) setDisabled(button, false);
+}
 void ActionWorker::closeLeftovers() {
     setDisabled(ACTION_CONNECT, false);
     setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, true);

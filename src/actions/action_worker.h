@@ -20,6 +20,7 @@ public:
         std::wstring ip;  // the IP box as it was at the click
         TurnQueue::Ticket ticket = 0;
         bool startsInterpreter = false;
+        unsigned cleanupsBefore = 0;  // cleanups clicked before this click
     };
 
     ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory);
@@ -38,22 +39,36 @@ public:
     void shutDown();
 
 private:
+    // How an exchange went: answered up to the prompt, cut short (a cleanup, a close or a killed
+    // interpreter), or nothing sent at all.
+    enum class Outcome { answered, interrupted, notSent };
+    struct Reply {
+        Outcome outcome = Outcome::notSent;
+        std::string text;  // as the log shows it, UTF-8
+    };
+
     static bool usesInterpreter(int code);
+    bool cancelled(const Request& request) const { return request.cleanupsBefore != cleanups_; }
     void startInterpreter();
-    void connect(const std::wstring& ip);
-    void removeBootAds();
-    void removeSystemUpdate();
+    void connect(const Request& request);
+    void connected(const Reply& reply);
+    void removeBootAds(const Request& request);
+    void removeSystemUpdate(const Request& request);
     void closeLeftovers();
     bool moveToRunDirectory();
-    std::string exchange(std::string_view command);
+    Reply exchange(const Request& request, std::string_view command);
+    void finishRemoval(const Request& request, ActionCode button);
     void log(const std::wstring& line);
     void setDisabled(ActionCode button, bool disabled);
     void message(std::string_view textUtf8, unsigned flags, bool ownedByWindow);
 
     std::shared_ptr<ConsoleHost> console_;
     ActionView& view_;
-    std::wstring runDirectory_;
+    std::string runDirectoryBytes_;  // the folder as the interpreter's prompt shows it
+    std::string moveCommand_;        // what takes the interpreter there
+    std::string movedPrompt_;        // its prompt once there (a share's mapped drive, say)
     TurnQueue turns_;
+    std::atomic<unsigned> cleanups_{0};  // counted at the click
     std::mutex viewGate_;  // closing_ changes only under it, so no write starts after shutDown
     std::atomic<bool> closing_{false};
 };

@@ -10,8 +10,8 @@ namespace oz {
 // emptied and refilled; wantNames false fills the ids alone. Returns the number listed.
 int snapshotProcesses(std::vector<std::string>& names, bool wantNames, std::vector<std::uint32_t>& ids, bool wantIds);
 
-// Every "cmd.exe", then every "adb.exe" (names compared exactly) is terminated. Returns the
-// summary for the message box, with how many of each were found.
+// Every "cmd.exe", then every "adb.exe" (names compared exactly) of this session is terminated.
+// Returns the summary for the message box, with how many of each were actually ended.
 std::string closeLeftoverPrograms();
 
 }  // namespace oz

@@ -12,6 +12,12 @@ namespace {
 constexpr std::uint32_t timedReadLimitMs = 1000;
 constexpr std::string_view lineEnd = "\r\n";
 
+// By its full path: a cmd.exe in the program's folder (often Downloads) must not be the one run.
+std::wstring interpreterCommandLine() {
+    const std::wstring name = osType() > 2 ? L"cmd.exe" : L"command.com";
+    return L"\"" + systemDirectory() + L"\\" + name + L"\" /d";
+}
+
 }  // namespace
 
 ConsoleHost::ConsoleHost(TickSource ticks)
@@ -42,12 +48,13 @@ ConsoleHost ConsoleHost::clone() const {
 
 DWORD ConsoleHost::start() {
     std::shared_ptr<ConsoleSession> fresh;
-    const DWORD error = ConsoleSession::launch(osType() > 2 ? L"cmd.exe" : L"command.com", fresh);
+    const DWORD error = ConsoleSession::launch(interpreterCommandLine(), fresh);
     std::shared_ptr<ConsoleSession> replaced;
     {
         std::lock_guard lock(mutex_);
         replaced = std::exchange(session_, std::move(fresh));
         started_ = true;
+        prompt_.clear();  // a new interpreter announces its own
     }
     // A read still waiting on the old interpreter ends; its handles close with the last holder.
     if (replaced) replaced->abandon();
@@ -78,9 +85,19 @@ DWORD ConsoleHost::sendCommand(std::string_view command) {
     return current->write(line);
 }
 
-std::string ConsoleHost::readOutputTimed() { return collect(true); }
+std::string ConsoleHost::readOutputTimed() { return collect(timedReadLimitMs); }
 
-std::string ConsoleHost::readOutput() { return collect(false); }
+std::string ConsoleHost::readOutput() { return collect(std::nullopt); }
+
+bool ConsoleHost::awaitPrompt(std::uint32_t limitMs) {
+    if (prompt().empty()) collect(limitMs);
+    return !prompt().empty();
+}
+
+bool ConsoleHost::lastAnswerComplete() const {
+    std::lock_guard lock(mutex_);
+    return lastAnswerComplete_;
+}
 
 bool ConsoleHost::isRunning() const {
     std::lock_guard lock(mutex_);
@@ -116,8 +133,12 @@ std::string ConsoleHost::directory(std::string_view newDirectory, bool change) {
         if (const auto current = session(); current && prompt().empty()) probePrompt(*current);
         return prompt();
     }
+    return moveTo("cd /d " + std::string(newDirectory));
+}
+
+std::string ConsoleHost::moveTo(std::string_view command) {
     const std::string old = prompt();
-    sendCommand("cd /d " + std::string(newDirectory));
+    sendCommand(command);
     std::string answer = readOutputTimed();
     std::string now = prompt();
     return now == old ? answer : now;
@@ -136,7 +157,7 @@ std::string ConsoleHost::lastCommand() const {
 void ConsoleHost::restartIfEnded() {
     if (isRunning()) return;
     start();
-    readOutput();
+    awaitPrompt(kFirstPromptLimitMs);
 }
 
 std::shared_ptr<ConsoleSession> ConsoleHost::session() const {
@@ -157,17 +178,18 @@ void ConsoleHost::probePrompt(const ConsoleSession& session) {
     if (!candidate.empty()) setPrompt(std::move(candidate));
 }
 
-std::string ConsoleHost::collect(bool timed) {
+std::string ConsoleHost::collect(std::optional<std::uint32_t> limitMs) {
     std::string collected;
+    bool complete = false;
     if (const auto current = session()) {
         const std::uint32_t start = ticks_();
         for (int passes = 0;; ++passes) {
             DWORD timeout = INFINITE;
-            if (timed) {
+            if (limitMs) {
                 // Unsigned 32-bit subtraction: right across the wrap of the millisecond counter.
                 const std::uint32_t elapsed = ticks_() - start;
-                if (elapsed > timedReadLimitMs && passes >= 2) break;
-                timeout = elapsed > timedReadLimitMs ? 0 : timedReadLimitMs - elapsed + 1;
+                if (elapsed > *limitMs && passes >= 2) break;
+                timeout = elapsed > *limitMs ? 0 : *limitMs - elapsed + 1;
             }
             const std::size_t before = collected.size();
             const ReadOutcome outcome = current->readNext(collected, timeout);
@@ -176,6 +198,7 @@ std::string ConsoleHost::collect(bool timed) {
             if (collected.size() > before) {
                 if (auto seen = recognisePrompt(collected, rule_)) {
                     setPrompt(std::move(*seen));
+                    complete = true;
                     break;
                 }
             }
@@ -184,6 +207,7 @@ std::string ConsoleHost::collect(bool timed) {
         }
     }
     std::lock_guard lock(mutex_);
+    lastAnswerComplete_ = complete;
     return cleanOutput(collected, lastCommand_, prompt_, rule_);
 }
 

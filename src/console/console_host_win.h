@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ public:
     // Millisecond counter that bounds readOutputTimed; GetTickCount unless a test says otherwise.
     using TickSource = std::function<std::uint32_t()>;
 
+    // How long a new interpreter may take to show its first prompt.
+    static constexpr std::uint32_t kFirstPromptLimitMs = 8000;
+
     // Nothing is started yet.
     explicit ConsoleHost(TickSource ticks = {});
     ConsoleHost(const ConsoleHost&) = delete;
@@ -36,9 +40,10 @@ public:
     void destroy();
     // A host that talks to the same interpreter (shared, not duplicated), with its own texts.
     ConsoleHost clone() const;
-    // Starts a new interpreter in the current directory ("cmd.exe" on the NT family, else
-    // "command.com"), replacing the one held before, which ends once its input closes.
-    // 0 or the system's error code.
+    // Starts a new interpreter in the current directory (the system folder's cmd.exe on the NT
+    // family, else command.com), replacing the one held before, which ends once its input
+    // closes. It runs no AutoRun commands and prompts with its folder and '>' (PROMPT=$P$G),
+    // whatever the user has set up. 0 or the system's error code.
     DWORD start();
     static DWORD createPipe(PipeEnds& ends, OwnEnd own);
     // Ends every read in progress and terminates the interpreter. True when the termination
@@ -50,6 +55,11 @@ public:
     DWORD sendCommand(std::string_view command);
     // The cleaned answer up to the next prompt, or what came within about one second.
     std::string readOutputTimed();
+    // Waits at most limitMs for the interpreter's first prompt; true once it is known.
+    bool awaitPrompt(std::uint32_t limitMs);
+    // Whether the last read ended at a prompt, rather than by the interpreter's end, a stop or
+    // its time limit: an answer cut short.
+    bool lastAnswerComplete() const;
     // The cleaned answer up to the next prompt; ends early, with what came, when the
     // interpreter ends, its pipe fails or the host is stopped.
     std::string readOutput();
@@ -68,6 +78,9 @@ public:
     // what is waiting while none is known yet. Set mode: "cd /d " + newDirectory, then the new
     // prompt if it changed, else the interpreter's reply.
     std::string directory(std::string_view newDirectory = {}, bool change = false);
+    // Sends a command that changes the folder ("cd /d ...", "pushd ...") and reads up to the
+    // prompt it leads to: the new prompt if it changed, else the interpreter's reply.
+    std::string moveTo(std::string_view command);
 
     std::string prompt() const;
     std::string lastCommand() const;
@@ -83,7 +96,7 @@ private:
     std::shared_ptr<ConsoleSession> session() const;
     void setPrompt(std::string prompt);
     void probePrompt(const ConsoleSession& session);
-    std::string collect(bool timed);
+    std::string collect(std::optional<std::uint32_t> limitMs);
 
     const LeadBytes rule_;
     const TickSource ticks_;
@@ -92,6 +105,7 @@ private:
     bool started_ = false;  // a start was tried since construction or destroy
     std::string prompt_;
     std::string lastCommand_;
+    bool lastAnswerComplete_ = true;
 };
 
 }  // namespace oz

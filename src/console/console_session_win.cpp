@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwchar>
+#include <vector>
 
+#include "core/interpreter_environment.h"
+
+#include "runtime/inherited_handles_win.h"
 #include "runtime/process_tree_win.h"
+#include "runtime/text_win.h"
 #include "runtime/waits_win.h"
 
 namespace oz {
@@ -21,10 +27,47 @@ std::wstring uniquePipeName() {
            std::to_wstring(serial.fetch_add(1)) + L"." + std::to_wstring(::GetTickCount64());
 }
 
-// The bytes of one chunk count up to the first zero byte, if it has one.
+// Zero bytes are dropped: no text holds one, and what follows one still counts.
 void appendChunk(std::string& into, const std::string& buffer, DWORD count) {
-    const std::string_view chunk(buffer.data(), count);
-    into.append(chunk.substr(0, chunk.find('\0')));
+    for (const char c : std::string_view(buffer.data(), count))
+        if (c != '\0') into += c;
+}
+
+}  // namespace
+
+std::wstring interpreterEnvironmentBlock() {
+    std::vector<std::string> entries;
+    const UniqueEnvironmentStrings current(::GetEnvironmentStringsW());
+    for (const wchar_t* entry = current.get(); entry && *entry; entry += std::wcslen(entry) + 1)
+        entries.push_back(toUtf8(entry));
+    std::wstring block;
+    for (const std::string& entry : interpreterEnvironment(entries)) block += fromUtf8(entry) + L'\0';
+    return block + L'\0';
+}
+
+namespace {
+
+// Starts commandLine hidden, with stdin and stdout/stderr on the two ends given, which are the
+// only handles it inherits: a handle this program inherited or another thread just made must not
+// reach adb's server, which outlives everything.
+DWORD startHidden(std::wstring_view commandLine, const HANDLE (&theirs)[2], PROCESS_INFORMATION& info) {
+    const InheritedHandles inherited(theirs);
+    if (!inherited.get()) return ::GetLastError();
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.hStdInput = theirs[0];
+    startup.StartupInfo.hStdOutput = theirs[1];
+    startup.StartupInfo.hStdError = theirs[1];
+    startup.lpAttributeList = inherited.get();
+    std::wstring line(commandLine);  // CreateProcessW may write into it
+    std::wstring environment = interpreterEnvironmentBlock();
+    const DWORD flags = EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT;
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, environment.data(), nullptr,
+                          &startup.StartupInfo, &info))
+        return ::GetLastError();
+    return 0;
 }
 
 }  // namespace
@@ -67,26 +110,9 @@ DWORD ConsoleSession::launch(std::wstring_view commandLine, std::shared_ptr<Cons
     auto fresh = std::make_shared<ConsoleSession>();
     fresh->stopped_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!fresh->stopped_) return ::GetLastError();
-
-    STARTUPINFOW startup{};
-    ::GetStartupInfoW(&startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = input.readEnd.get();
-    startup.hStdOutput = output.writeEnd.get();
-    startup.hStdError = output.writeEnd.get();
-    // These describe our C run-time's file descriptors; the interpreter's are the three above.
-    startup.cbReserved2 = 0;
-    startup.lpReserved2 = nullptr;
-
-    // Inheritance covers every inheritable handle of this process: one that another thread
-    // creates at this moment would go along too. The program starts no other processes; code
-    // that does must not do so while a start runs.
-    std::wstring line(commandLine);  // CreateProcessW may write into it
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
-        return ::GetLastError();
-    }
+    const HANDLE theirs[] = {input.readEnd.get(), output.writeEnd.get()};
+    if (const DWORD error = startHidden(commandLine, theirs, info)) return error;
     fresh->process_.reset(info.hProcess);
     const UniqueHandle mainThread(info.hThread);  // not needed: closes at once
     // The interpreter's ends close here, when input and output go: from now on only the

@@ -33,6 +33,9 @@ enum class OwnEnd { read, write };
 // How a read ended.
 enum class ReadOutcome { data, timedOut, ended, stopped };
 
+// The program's environment with the interpreter's known prompt, as a CreateProcessW block.
+std::wstring interpreterEnvironmentBlock();
+
 class ConsoleSession {
 public:
     // Fills ends with a new pipe. Our end is overlapped and not inheritable; the interpreter's

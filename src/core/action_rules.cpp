@@ -64,6 +64,11 @@ std::string systemUpdateLogLine(std::string_view answer) {
     return contains(line, kNotInstalledMarker) ? std::string(kSystemUpdateFailed) : line;
 }
 
+std::string interruptedAnswer(std::string_view partial) {
+    if (partial.empty()) return std::string(kInterruptedLine);
+    return std::string(partial) + "\r\n" + std::string(kInterruptedLine);
+}
+
 std::string cleanupSummary(int cmdCount, int adbCount) {
     return summaryLine(cmdCount, " 个cmd.exe程序\r\n") + summaryLine(adbCount, " adb.exe程序\r\n");
 }
@@ -82,6 +87,11 @@ std::string changeDirectoryArgument(std::string_view directory) {
         if (c == '%') quoted += "\"\"";
     }
     return quoted + '"';
+}
+
+std::string moveToFolderCommand(std::string_view directory) {
+    const bool onShare = directory.starts_with("\\\\");
+    return (onShare ? "pushd " : "cd /d ") + changeDirectoryArgument(directory);
 }
 
 bool promptShowsDirectory(std::string_view prompt, std::string_view directory) {

@@ -40,6 +40,13 @@ std::string systemUpdateLogLine(std::string_view answer);
 
 inline constexpr std::string_view kConnectFailedMessage = "连接失败,请检查是否在同一个局域网内";
 
+// An answer cut short by a cleanup, a close or an interpreter that ended: what came, then a line
+// that says it never finished.
+std::string interruptedAnswer(std::string_view partial);
+inline constexpr std::string_view kInterruptedLine = "(命令被中断,没有完成)";
+// Logged when a new interpreter shows no prompt in time; the action ends and the buttons stay usable.
+inline constexpr std::string_view kNoPromptLogLine = "命令行程序没有响应,本次操作未执行。请点击“关闭遗留程序”后重试";
+
 // The process names the cleanup terminates, compared exactly (case-sensitive).
 inline constexpr std::string_view kInterpreterExeName = "cmd.exe";
 inline constexpr std::string_view kBridgeExeName = "adb.exe";
@@ -57,6 +64,10 @@ inline constexpr std::string_view kUnsafeIpMessage = "IP地址含有不允许的
 // every such name one that no variable has (cmd leaves those as typed), and cd drops quotes
 // wherever they stand. No trail byte of a double-byte code page is a '%'.
 std::string changeDirectoryArgument(std::string_view directory);
+// The command that makes directory the interpreter's folder: "cd /d" and the quoted folder; for a
+// folder on a network share (\\server\share\...), which cmd.exe cannot make current, "pushd",
+// which maps a free drive letter to the share and goes there.
+std::string moveToFolderCommand(std::string_view directory);
 // Whether the interpreter's prompt shows it working in directory (prompt == directory + ">").
 bool promptShowsDirectory(std::string_view prompt, std::string_view directory);
 

@@ -1,5 +1,7 @@
 #include "core/byte_text.h"
 
+#include <algorithm>
+
 namespace oz {
 namespace {
 
@@ -112,9 +114,18 @@ std::string cleanOutput(std::string_view collected, std::string_view lastCommand
     return trimBlankLines(removeEvery(withoutEcho, prompt, rule), rule);
 }
 
+bool isFolderPrompt(std::string_view line) {
+    const bool drive = line.size() >= 4 && ((line[0] | 0x20) >= 'a' && (line[0] | 0x20) <= 'z') && line[1] == ':' &&
+                       line[2] == '\\';
+    const bool unc = line.starts_with("\\\\");
+    // No byte of a folder name is '>' or below a blank; trail bytes of double-byte code pages are 0x40 and above.
+    const auto odd = [](char c) { return c == '>' || static_cast<std::uint8_t>(c) < 0x20; };
+    return (drive || unc) && line.back() == '>' && std::none_of(line.begin(), line.end() - 1, odd);
+}
+
 std::optional<std::string> recognisePrompt(std::string_view collected, const LeadBytes& rule) {
     std::string lastLine = textAfterLast(collected, kCrLf, rule);
-    if (lastLine.empty() || lastLine.back() != '>') return std::nullopt;
+    if (!isFolderPrompt(lastLine)) return std::nullopt;
     return lastLine;
 }
 

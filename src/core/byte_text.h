@@ -50,8 +50,14 @@ std::string trimBlankLines(std::string_view text, const LeadBytes& rule);
 std::string cleanOutput(std::string_view collected, std::string_view lastCommand, std::string_view prompt,
                         const LeadBytes& rule);
 
-// The prompt that ends an answer: the text after the last CR LF when its last byte is '>'.
+// The prompt that ends an answer: the text after the last CR LF, when it is a line of the form
+// the interpreter prints with PROMPT=$P$G for its folder: a drive or UNC path and a final '>'. A
+// line of a program's own output that happens to end in '>' ("x>", "Overwrite (Yes/No)>", or adb's
+// LF-ended lines) is not one. Any folder's prompt counts, so a prompt known from before that has
+// gone out of date can never keep a read waiting.
 std::optional<std::string> recognisePrompt(std::string_view collected, const LeadBytes& rule);
+// Whether line has the form of a $P$G prompt: "X:\..." or "\\...", no line break, no other '>'.
+bool isFolderPrompt(std::string_view line);
 
 // Bare LFs become CR LF (adb's lines may end in LF alone); CR LF pairs stay as they are.
 std::string normaliseLineEnds(std::string_view text);

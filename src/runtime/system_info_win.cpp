@@ -39,6 +39,13 @@ int osType() {
 
 std::uint32_t uptime() { return ::GetTickCount(); }
 
+std::wstring systemDirectory() {
+    std::wstring path(MAX_PATH, L'\0');
+    const UINT length = ::GetSystemDirectoryW(path.data(), MAX_PATH);
+    path.resize(length < MAX_PATH ? length : 0);
+    return path;
+}
+
 std::wstring runDirectory() {
     std::wstring path = programFile();
     const auto slash = path.find_last_of(L"\\/");

@@ -15,6 +15,9 @@ int osType();
 // Milliseconds since the system started, as GetTickCount counts them (wraps after 49.7 days).
 std::uint32_t uptime();
 
+// The system folder (C:\Windows\System32), without a trailing backslash.
+std::wstring systemDirectory();
+
 // The folder of the program file, without a trailing backslash.
 std::wstring runDirectory();
 // The same in a code page: the console's (OEM) one by default, as the interpreter prints paths.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "core/byte_text.h"
 
 namespace oz {
@@ -41,8 +43,17 @@ ConsoleText toConsoleText(std::wstring_view text) {
     return result;
 }
 
+// Line by line: adb's UTF-8 and cmd.exe's own messages in the console's code page may come in one
+// answer. LF is no trail byte of any code page, so the split never cuts a character.
 std::wstring decodeAnswer(std::string_view bytes) {
-    return widen(bytes, isValidUtf8(bytes) ? CP_UTF8 : ::GetOEMCP());
+    std::wstring text;
+    while (!bytes.empty()) {
+        const std::size_t end = std::min(bytes.find('\n'), bytes.size() - 1) + 1;
+        const std::string_view line = bytes.substr(0, end);
+        text += widen(line, isValidUtf8(line) ? CP_UTF8 : ::GetOEMCP());
+        bytes.remove_prefix(end);
+    }
+    return text;
 }
 
 }  // namespace oz

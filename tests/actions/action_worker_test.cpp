@@ -104,6 +104,20 @@ TEST(ActionWorkerConnect, LogShowsOneLinePerAnswerLineWhateverTheLineEnds) {
     EXPECT_EQ(mixed.view.logText(), L"connected to 10.0.0.2:5555\r\nsecond\r\nthird\r\n");
 }
 
+// adb's output may hold a line ending in '>' (a name, a progress line), on its bare LF or at the
+// very end: only the interpreter's own prompt ends an answer, so no later action reads the one
+// before it.
+TEST(ActionWorkerUninstall, AnAnswerEndingInGreaterThanIsWholeAndTheNextOneItsOwn) {
+    WorkerRig rig({.scenario = "server: running\n"
+                               "uninstall com.xiaomi.mitv.upgrade: raw working x>\n"
+                               "uninstall com.miui.systemAdSolution: text step 1>\\nstep 2>\n"
+                               "uninstall com.xiaomi.mitv.advertise: text Success\n"});
+    rig.connectAndForget();
+    rig.run(ACTION_REMOVE_SYSTEM_UPDATE);
+    rig.run(ACTION_REMOVE_BOOT_ADS);
+    EXPECT_EQ(rig.view.logText(), L"删除系统更新 ->working x>\r\n删除开机广告 -> step 1>\r\nstep 2>\r\n删除开机广告 -> Success\r\n");
+}
+
 struct UninstallCase {
     const char* rules;
     int code;
@@ -166,7 +180,8 @@ TEST(ActionWorker, OtherCodesDoNothingAndHoldUpNobody) {
 // "adb" resolves to the program folder's copy only where the interpreter works in that folder,
 // and only the prompt tells the worker where that is. A second host on the same interpreter
 // moves it elsewhere behind the first one's back, so the first one's prompt is out of date: the
-// worker then sends "cd /d" exactly when that prompt differs from the program folder + ">".
+// worker then sends "cd /d" exactly when that prompt differs from the program folder + ">". The
+// out-of-date prompt must not keep the answer waiting either: any folder's prompt ends it.
 TEST(ActionWorkerConnect, ChangesDirectoryOnlyWhenThePromptDiffersInAnyByte) {
     WorkerRig rig({.startInProgramFolder = true});
     const std::wstring program = rig.programFolder.path().wstring();

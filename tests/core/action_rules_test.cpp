@@ -143,6 +143,23 @@ TEST(Directory, ChangeArgumentQuotesTheFolderAndKeepsVariablesFromExpanding) {
     EXPECT_EQ(changeDirectoryArgument("C:\\x %OS% y"), "\"C:\\x %\"\"OS%\"\" y\"");
 }
 
+TEST(Directory, ShareFoldersArePushedLocalOnesChangedTo) {
+    const struct {
+        const char* folder;
+        const char* command;
+    } cases[] = {
+        {"C:\\Users\\me\\Downloads", "cd /d \"C:\\Users\\me\\Downloads\""},
+        {"\\\\nas\\tools\\oz", "pushd \"\\\\nas\\tools\\oz\""},
+        {"\\\\nas\\a %OS%", "pushd \"\\\\nas\\a %\"\"OS%\"\"\""},
+        // A single backslash is a folder of the current drive, not a share.
+        {"\\oz", "cd /d \"\\oz\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        EXPECT_EQ(moveToFolderCommand(c.folder), c.command);
+    }
+}
+
 TEST(Directory, PromptMustBeTheFolderAndGreaterThanExactly) {
     EXPECT_TRUE(promptShowsDirectory("C:\\oz>", "C:\\oz"));
     EXPECT_FALSE(promptShowsDirectory("c:\\oz>", "C:\\oz"));

@@ -186,17 +186,36 @@ TEST(CleanOutput, LeavesOnlyTheCommandsOwnAnswer) {
     }
 }
 
-TEST(RecognisePrompt, FinalUnterminatedLineEndingInGreaterThan) {
+TEST(RecognisePrompt, OnlyALineOfTheFolderPromptsFormEndsAnAnswer) {
     const LeadBytes rule = LeadBytes::highBit();
-    EXPECT_EQ(recognisePrompt("banner\r\nC:\\oz>", rule), "C:\\oz>");
-    EXPECT_EQ(recognisePrompt("\r\nC:\\oz>", rule), "C:\\oz>");
-    EXPECT_EQ(recognisePrompt("a\r\nOverwrite? (Yes/No)>", rule), "Overwrite? (Yes/No)>");
-    EXPECT_EQ(recognisePrompt("C:\\oz>", rule), std::nullopt);  // no CR LF before it
-    EXPECT_EQ(recognisePrompt("a\r\nC:\\oz> ", rule), std::nullopt);
-    EXPECT_EQ(recognisePrompt("a\r\nC:\\oz>\r\n", rule), std::nullopt);
-    EXPECT_EQ(recognisePrompt("a\r\nC:\\oz", rule), std::nullopt);
-    EXPECT_EQ(recognisePrompt("", rule), std::nullopt);
-    EXPECT_EQ(recognisePrompt(kUtf8Zhong + "\r\nD:\\" + kUtf8Zhong + ">", rule), "D:\\" + kUtf8Zhong + ">");
+    struct Case {
+        const char* name;
+        std::string collected;
+        std::optional<std::string> prompt;
+    };
+    const Case cases[] = {
+        {"banner then first prompt", "banner\r\nC:\\oz>", "C:\\oz>"},
+        {"drive root", "\r\nD:\\>", "D:\\>"},
+        {"UNC form", "\r\n\\\\server\\share>", "\\\\server\\share>"},
+        {"Chinese folder", kUtf8Zhong + "\r\nD:\\" + kUtf8Zhong + ">", "D:\\" + kUtf8Zhong + ">"},
+        {"after an answer", "Success\r\n\r\nc:\\oz>", "c:\\oz>"},
+        {"a program's question", "a\r\nOverwrite? (Yes/No)>", std::nullopt},
+        {"adb's LF line ending in '>'", "echo\r\nprogress\nx>", std::nullopt},
+        {"adb's LF line that looks like a prompt", "echo\r\nout\nC:\\oz>", std::nullopt},
+        {"a bare 'x>'", "echo\r\nx>", std::nullopt},
+        {"a drive letter alone", "echo\r\nC:>", std::nullopt},
+        {"two '>'", "echo\r\nC:\\a>b>", std::nullopt},
+        {"a control character", "echo\r\nC:\\a\tb>", std::nullopt},
+        {"no CR LF before it", "C:\\oz>", std::nullopt},
+        {"blank after it", "a\r\nC:\\oz> ", std::nullopt},
+        {"line already ended", "a\r\nC:\\oz>\r\n", std::nullopt},
+        {"no '>' yet", "a\r\nC:\\oz", std::nullopt},
+        {"nothing", "", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(recognisePrompt(c.collected, rule), c.prompt);
+    }
 }
 
 // What a read does: append chunk by chunk and stop at the first chunk that completes a prompt.
