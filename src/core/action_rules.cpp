@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/device_rules.h"
+
 namespace oz {
 namespace {
 
@@ -47,7 +49,7 @@ int actionCodeFromTag(std::string_view tag) {
     return static_cast<int>(signedValue);
 }
 
-std::string connectCommand(std::string_view ip) { return "adb connect " + std::string(ip) + ":5555"; }
+std::string connectCommand(std::string_view ip) { return "adb connect " + connectTarget(ip); }
 
 bool connectSucceeded(std::string_view answer) { return contains(answer, kConnectedMarker); }
 

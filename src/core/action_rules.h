@@ -22,7 +22,7 @@ enum ActionCode : int {
 // non-digit. No digits, or a value outside 32 bits, gives 0 (no action).
 int actionCodeFromTag(std::string_view tag);
 
-// "adb connect <ip>:5555", the IP taken as typed.
+// "adb connect " and connectTarget(ip): ":5555" added unless the address names its port.
 std::string connectCommand(std::string_view ip);
 // Whether adb's answer reports a connection ("connected to", exact bytes, "already connected to" included).
 bool connectSucceeded(std::string_view answer);

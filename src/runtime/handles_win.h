@@ -18,6 +18,8 @@ using UniqueLocalMemory = Owned<ClosedBy<HLOCAL, &::LocalFree>>;
 using UniqueEnvironmentStrings = Owned<ClosedBy<LPWCH, &::FreeEnvironmentStringsW>>;
 // Modules from LoadLibraryExW (also those mapped only as data, to read their resources).
 using UniqueModule = Owned<ClosedBy<HMODULE, &::FreeLibrary>>;
+// Registry keys from RegOpenKeyExW and RegCreateKeyExW.
+using UniqueRegistryKey = Owned<ClosedBy<HKEY, &::RegCloseKey>>;
 
 // CreateToolhelp32Snapshot and CreateFile report failure as INVALID_HANDLE_VALUE.
 struct FileHandleTraits {

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/fake_adb_scenario.h"
@@ -23,6 +24,13 @@ const std::string kTv = "192.168.1.5:5555";
 const wchar_t kConnectTv[] = L"connect 192.168.1.5:5555";
 const wchar_t kUninstallAds[] = L"shell pm uninstall --user 0 com.xiaomi.mitv.advertise";
 const wchar_t kUninstallUpgrade[] = L"shell pm uninstall --user 0 com.xiaomi.mitv.upgrade";
+const wchar_t kCmdRestore[] =
+    L"-s 192.168.1.5:5555 shell cmd package install-existing --user 0 com.xiaomi.mitv.upgrade";
+const wchar_t kPmRestore[] = L"-s 192.168.1.5:5555 shell pm install-existing --user 0 com.xiaomi.mitv.upgrade";
+const std::string kRestored = "Package com.xiaomi.mitv.upgrade installed for user: 0\n";
+const std::string kUnauthorized =
+    "error: device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not set\n"
+    "Try 'adb kill-server' if that seems wrong.\nOtherwise check for a confirmation dialog on your device.\n";
 
 std::string shown(std::wstring_view text) {
     const std::u8string bytes = fs::path(text).u8string();
@@ -54,9 +62,6 @@ struct ReplyCase {
 };
 
 TEST(FakeAdb, EveryReplyAnswersWithItsTextAndExitCode) {
-    const std::string unauthorized =
-        "error: device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not set\n"
-        "Try 'adb kill-server' if that seems wrong.\nOtherwise check for a confirmation dialog on your device.\n";
     const ReplyCase cases[] = {
         {"connect: connected", kConnectTv, "connected to " + kTv + "\n", 0},
         {"connect: already", kConnectTv, "already connected to " + kTv + "\n", 0},
@@ -68,9 +73,17 @@ TEST(FakeAdb, EveryReplyAnswersWithItsTextAndExitCode) {
              "of time, or established connection failed because connected host has failed to respond. (10060)\n",
          1},
         {"connect: no-device", kConnectTv, "adb: no devices/emulators found\n", 1},
+        {"connect: auth-failed", kConnectTv, "failed to authenticate to " + kTv + "\n", 1},
+        {"get-state: device", L"get-state", "device\n", 0},
+        {"get-state: unauthorized", L"-s 192.168.1.5:5555 get-state", kUnauthorized, 1},
+        {"get-state: offline", L"get-state", "error: device offline\n", 1},
+        {"get-state 192.168.1.5:5555: text bootloader", L"-s 192.168.1.5:5555 get-state", "bootloader\n", 0},
+        {"cmd-install-existing: cmd-not-found", kCmdRestore, "/system/bin/sh: cmd: not found\n", 127},
+        {"pm-install-existing: pm-unknown", kPmRestore, "Error: unknown command 'install-existing'\n", 1},
+        {"pm-install-existing: installed", kPmRestore, kRestored, 0},
         {"uninstall: success", kUninstallAds, "Success\n", 0},
         {"uninstall: not-installed", kUninstallAds, "Failure [not installed for 0]\n", 1},
-        {"uninstall: unauthorized", kUninstallAds, unauthorized, 1},
+        {"uninstall: unauthorized", kUninstallAds, kUnauthorized, 1},
         {"uninstall: more-than-one", kUninstallAds, "error: more than one device/emulator\n", 1},
         {"uninstall: offline", kUninstallAds, "error: device offline\n", 1},
         // Line ends, exit codes and literals.
@@ -116,6 +129,98 @@ TEST(FakeAdb, RulesChooseTheAnswerPerCommandAndArgument) {
     });
 }
 
+TEST(FakeAdb, AndroidLineDecidesWhichRestoreFormTheTvKnows) {
+    const std::string cmdMissing = "/system/bin/sh: cmd: not found\n";
+    const std::string pmUnknown = "Error: unknown command 'install-existing'\n";
+    const struct {
+        std::string rules;
+        Expected cmd;
+        Expected pm;
+    } cases[] = {
+        {"", {kCmdRestore, kRestored, 0}, {kPmRestore, kRestored, 0}},
+        {"android: new", {kCmdRestore, kRestored, 0}, {kPmRestore, kRestored, 0}},
+        {"android: old", {kCmdRestore, cmdMissing, 127}, {kPmRestore, kRestored, 0}},
+        {"android: unsupported", {kCmdRestore, cmdMissing, 127}, {kPmRestore, pmUnknown, 1}},
+        // A rule still beats what the kind of TV would answer.
+        {"android: unsupported\npm-install-existing: installed", {kCmdRestore, cmdMissing, 127},
+         {kPmRestore, kRestored, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rules);
+        const FakeAdbScenario scenario;
+        scenario.write("server: running\n" + c.rules + "\n");
+        expectRuns({c.cmd, c.pm});
+    }
+}
+
+TEST(FakeAdb, DeclaredDevicesDecideWhereCommandsGo) {
+    const FakeAdbScenario scenario;
+    scenario.write("server: running\nattached: 127.0.0.1:5555 device, emulator-5554\n");
+    const std::string moreThanOne = "error: more than one device/emulator\n";
+    expectRuns({
+        {L"-s 127.0.0.1:5555 shell pm uninstall --user 0 com.x", "Success\n", 0},
+        {L"-s emulator-5554 get-state", "device\n", 0},
+        {L"-s 10.0.0.9:5555 shell pm uninstall --user 0 com.x", "error: device '10.0.0.9:5555' not found\n", 1},
+        {L"-s 127.0.0.1 get-state", "error: device '127.0.0.1' not found\n", 1},
+        {L"shell pm uninstall --user 0 com.x", moreThanOne, 1},
+        {L"shell cmd package install-existing --user 0 com.x", moreThanOne, 1},
+        {L"get-state", moreThanOne, 1},
+        {L"shell ls", moreThanOne, 1},
+        {L"-s 127.0.0.1:5555 shell cmd package install-existing --user 0 com.x",
+         "Package com.x installed for user: 0\n", 0},
+        {L"devices", "List of devices attached\n127.0.0.1:5555\tdevice\nemulator-5554\tdevice\n\n", 0},
+        {L"-s emulator-5554 connect 10.0.0.9:5555", "connected to 10.0.0.9:5555\n", 0},
+    });
+}
+
+TEST(FakeAdb, OneDeviceServesUntargetedCommandsAndNoneRefusesThem) {
+    const wchar_t* const uninstall = L"shell pm uninstall --user 0 com.x";
+    const ReplyCase cases[] = {
+        {"attached: 127.0.0.1:5555", uninstall, "Success\n", 0},
+        {"attached: 127.0.0.1:5555", L"-s 127.0.0.1:5555 get-state", "device\n", 0},
+        {"attached: 127.0.0.1:5555 unauthorized", L"devices",
+         "List of devices attached\n127.0.0.1:5555\tunauthorized\n\n", 0},
+        {"attached:", uninstall, "adb: no devices/emulators found\n", 1},
+        {"attached:", L"-s 127.0.0.1:5555 get-state", "error: device '127.0.0.1:5555' not found\n", 1},
+        {"attached:", L"devices", "List of devices attached\n\n", 0},
+        // Undeclared: any serial is taken, and rules still answer per serial.
+        {"", L"-s anything shell pm uninstall --user 0 com.x", "Success\n", 0},
+        {"get-state tv:5555: offline", L"-s tv:5555 get-state", "error: device offline\n", 1},
+        {"get-state tv:5555: offline", L"-s tv:5556 get-state", "device\n", 0},
+        // A refusal is the client's: rules for the command do not change it.
+        {"attached: a, b\nuninstall: not-installed", uninstall, "error: more than one device/emulator\n", 1},
+    };
+    for (const ReplyCase& c : cases) {
+        SCOPED_TRACE(c.rules + " / " + shown(c.arguments));
+        const FakeAdbScenario scenario;
+        scenario.write("server: running\n" + c.rules + "\n");
+        expectRuns({{c.arguments, c.output, c.exitCode}});
+    }
+}
+
+// The owner accepts on the TV some time after the first get-state, and separate runs agree on when.
+TEST(FakeAdb, GetStateTurnsToDeviceOnceTheWindowAfterTheFirstGetStatePasses) {
+    constexpr auto window = 2000ms;
+    const FakeAdbScenario scenario;
+    scenario.write("server: running\nget-state 127.0.0.1:5555: unauthorized-for 2000\n");
+    const wchar_t* const getState = L"-s 127.0.0.1:5555 get-state";
+    // Other commands and time before the first get-state do not count.
+    expectRuns({{L"connect 127.0.0.1:5555", "connected to 127.0.0.1:5555\n", 0}});
+    std::this_thread::sleep_for(window + 200ms);
+    const auto firstCall = std::chrono::steady_clock::now();
+    expectRuns({{getState, kUnauthorized, 1}});
+    std::optional<std::chrono::steady_clock::duration> accepted;
+    while (!accepted && std::chrono::steady_clock::now() - firstCall < 60s) {
+        const ProgramRun seen = adb(getState);
+        if (seen.output == "device\n") accepted = std::chrono::steady_clock::now() - firstCall;
+        else EXPECT_EQ(seen.output, kUnauthorized);
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(accepted) << "still unauthorized a minute after the first get-state";
+    EXPECT_GE(*accepted, window);
+    expectRuns({{getState, "device\n", 0}, {L"-s 127.0.0.1:5556 get-state", "device\n", 0}});
+}
+
 TEST(FakeAdb, DefaultScenarioLetsEverythingSucceed) {
     ASSERT_FALSE(fs::exists(buildBinDir() / L"adb-scenario.txt"));
     const FakeAdbScenario scenario;
@@ -124,6 +229,10 @@ TEST(FakeAdb, DefaultScenarioLetsEverythingSucceed) {
         {L"shell pm uninstall --user 0 com.miui.systemAdSolution", "Success\n", 0},
         {kUninstallAds, "Success\n", 0},
         {kUninstallUpgrade, "Success\n", 0},
+        {L"-s 192.168.1.5:5555 get-state", "device\n", 0},
+        {L"-s 192.168.1.5:5555 shell pm uninstall --user 0 com.xiaomi.mitv.upgrade", "Success\n", 0},
+        {kCmdRestore, kRestored, 0},
+        {kPmRestore, kRestored, 0},
         {L"disconnect", "disconnected everything\n", 0},
     });
 }
@@ -191,12 +300,13 @@ TEST(FakeAdb, CommandLogHoldsEveryCommandLineExactly) {
     const FakeAdbScenario scenario;
     scenario.write("server: running\nconnect: refused\nshell: raw\n");
     for (const wchar_t* arguments : {kConnectTv, kUninstallAds, L"connect    10.0.0.1:5555", L"",
-                                     L"shell echo \"电视 & co\"", L"devices", L"bogus"}) {
+                                     L"shell echo \"电视 & co\"", L"devices", L"bogus", kCmdRestore, L"-s"}) {
         adb(arguments);
     }
     const std::vector<std::string> expected = {
         "connect " + kTv, "shell pm uninstall --user 0 com.xiaomi.mitv.advertise", "connect 10.0.0.1:5555", "",
         "shell echo 电视 & co", "devices", "bogus",
+        "-s 192.168.1.5:5555 shell cmd package install-existing --user 0 com.xiaomi.mitv.upgrade", "-s",
     };
     EXPECT_EQ(scenario.calls(), expected);
 }
@@ -239,6 +349,9 @@ TEST(FakeAdb, CommandLinesTheClientRefusesGetUsageErrors) {
         {L"bogus", "adb: unknown command bogus\n", 1},
         {L"connect", "adb: usage: adb connect HOST[:PORT]\n", 1},
         {L"connect 1.2.3.4 5555", "adb: usage: adb connect HOST[:PORT]\n", 1},
+        {L"-s", "adb: -s requires an argument\n", 1},
+        {L"-s 1.2.3.4:5555 -s", "adb: -s requires an argument\n", 1},
+        {L"-s 1.2.3.4:5555 bogus", "adb: unknown command bogus\n", 1},
     });
     const ProgramRun help = adb(L"");
     EXPECT_EQ(help.exitCode, 1u);
@@ -259,6 +372,13 @@ TEST(FakeAdb, BrokenScenarioSaysWhereAndExits99) {
         {"defaults: loud", "line 1: unknown option 'loud'"},
         {"server: later", "line 1: server is auto, running or starting"},
         {"connect *: refused\nconnect: connected", "line 2: a second rule for the same command and argument"},
+        {"android: ancient", "line 1: android is new, old or unsupported"},
+        {"attached: a device x", "line 1: attached is 'SERIAL [STATE], ...'"},
+        {"attached: a,,b", "line 1: attached is 'SERIAL [STATE], ...'"},
+        {"attached: a\nattached: b", "line 2: a second attached line"},
+        {"get-state: unauthorized-for soon", "line 1: unauthorized-for needs milliseconds"},
+        {"get-state: unauthorized-for 100 x", "line 1: text after the reply 'unauthorized-for'"},
+        {"uninstall: unauthorized-for 100", "line 1: unauthorized-for answers get-state only"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rules);

@@ -2,6 +2,7 @@
 // The fake adb's brain without the platform: reading a scenario, telling what a command line
 // asks for, and composing the answer. fake_adb.cpp does the Win32 side around it.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,14 +27,27 @@ struct Rule {
     std::string command;   // connect, uninstall, devices, ...
     std::string selector;  // the argument it answers; empty answers every argument
     Options options;
-    std::string reply;     // a canned reply's name, "text", "raw" or "hang"
+    std::string reply;     // a canned reply's name, "text", "raw", "hang" or "unauthorized-for"
     std::string literal;   // for text and raw, escapes already resolved
+    unsigned forMs = 0;    // for unauthorized-for
+};
+
+// What the TV's Android knows of install-existing: both forms, only pm's, or neither.
+enum class Android { modern, old, unsupported };
+
+struct Device {
+    std::string serial;
+    std::string state;  // as "devices" lists it
 };
 
 struct Scenario {
     ServerMode server = ServerMode::automatic;
     Options defaults;
     std::vector<Rule> rules;
+    Android android = Android::modern;
+    // Declared devices: commands on a device then need exactly one, or -s naming one of them.
+    // Without the declaration any -s is taken and untargeted commands find their device.
+    std::optional<std::vector<Device>> attached;
 };
 
 struct ScenarioError {
@@ -53,6 +67,7 @@ ParsedScenario parseScenario(std::string_view text);
 struct Request {
     std::string command;
     std::string argument;
+    std::optional<std::string> serial;  // from the global option -s
 };
 
 // args: the arguments after the program name, UTF-8. exePath fills "Installed as" of version.
@@ -72,7 +87,8 @@ struct Answer {
     std::string lineEnd;
 };
 
-Answer answer(const Scenario& scenario, const Request& request);
+// sinceFirstGetStateMs: how long ago this state folder saw its first get-state (unauthorized-for).
+Answer answer(const Scenario& scenario, const Request& request, std::uint64_t sinceFirstGetStateMs = 0);
 
 // What the client writes (to stderr) when it had to start its server.
 std::string serverStartLines(std::string_view lineEnd);

@@ -1,22 +1,20 @@
 // adb.exe for tests: answers like the real client talking to a TV, as a scenario says.
 //
 // Scenario: the file named by OZ_FAKE_ADB_SCENARIO, else adb-scenario.txt next to this exe, else
-// the built-in default (connect -> "connected to H", uninstall -> "Success"). UTF-8, one rule a
-// line, '#' starts a comment line:
+// the built-in default (everything succeeds). UTF-8, one rule a line, '#' starts a comment line:
 //   server: auto | running | starting       start lines once per state folder / never / every run
+//   android: new | old | unsupported        which install-existing forms the TV knows
+//   attached: SERIAL [STATE], ...           the devices "-s" may name; untargeted needs exactly one
 //   defaults: OPTIONS                       options for every answer
 //   COMMAND [ARGUMENT | *]: [OPTIONS] REPLY  an exact ARGUMENT beats '*' or none
-// COMMAND: connect, uninstall ("shell pm uninstall --user 0 PKG"), disconnect, devices, shell
-// (any other shell line), start-server, kill-server, version.
-// OPTIONS: delay MS, stdout, stderr, lf (default: adb ends lines in a bare LF), crlf, exit N.
-// REPLY: connected already capital refused timeout success not-installed unauthorized
-// more-than-one offline no-device hang, or "text LITERAL" (line end added) / "raw LITERAL"
-// (bytes as they are); literals know \n \r \t \\ and {arg}.
-// Every command line is appended to OZ_FAKE_ADB_LOG (else adb-calls.log next to this exe); the
-// server marker lives in OZ_FAKE_ADB_STATE (else next to this exe). Details: README.md.
+// Commands, replies and options: README.md. Every command line is appended to OZ_FAKE_ADB_LOG
+// (else adb-calls.log next to this exe); the server marker and the time of the first get-state
+// live in OZ_FAKE_ADB_STATE (else next to this exe).
 #include <windows.h>
 #include <shellapi.h>
 
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -117,6 +115,24 @@ void keepServerState(ServerMode mode, const Answer& reply, const fs::path& marke
     std::ofstream created(marker);
 }
 
+std::uint64_t nowMs() {
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    return ((std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime) / 10000;
+}
+
+// Separate runs share the clock through a file: the first get-state writes its time there.
+std::uint64_t sinceFirstGetStateMs(const fs::path& file) {
+    const std::uint64_t now = nowMs();
+    std::uint64_t first = 0;
+    const std::optional<std::string> text = readFile(file);
+    if (text && std::from_chars(text->data(), text->data() + text->size(), first).ec == std::errc()) {
+        return now > first ? now - first : 0;
+    }
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << now;
+    return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -130,9 +146,12 @@ int main() {
         write(Stream::err, "fake adb: " + loaded.problem + "\n");
         return kScenarioBroken;
     }
-    const Answer reply = answer(loaded.scenario, classify(args, utf8(exe.wstring())));
-    keepServerState(loaded.scenario.server, reply,
-                    pathFromEnvironment(L"OZ_FAKE_ADB_STATE").value_or(folder) / L"adb-server.started");
+    const fs::path state = pathFromEnvironment(L"OZ_FAKE_ADB_STATE").value_or(folder);
+    const Request request = classify(args, utf8(exe.wstring()));
+    const bool getState = request.command == "get-state";
+    const Answer reply =
+        answer(loaded.scenario, request, getState ? sinceFirstGetStateMs(state / L"adb-get-state.first") : 0);
+    keepServerState(loaded.scenario.server, reply, state / L"adb-server.started");
     ::Sleep(reply.delayMs);
     while (reply.hang) ::Sleep(INFINITE);
     write(reply.stream, reply.bytes);
