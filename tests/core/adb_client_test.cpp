@@ -184,6 +184,13 @@ TEST(AdbClient, AnswersWhatCameBeforeAFaultInTheSameRead) {
     EXPECT_EQ(step.events, std::vector<AdbEvent>{ended(AdbStatus::BadMagic)});
 }
 
+TEST(AdbClient, IgnoresWhatFollowsTheEndInTheSameRead) {
+    AdbClient client = clientAt(Stage::Streaming);
+    const AdbStep step = client.onBytes(tv(A_OKAY, kRemoteId, 1) + tv(A_WRTE, kRemoteId, 1, "late") + "garbage");
+    EXPECT_EQ(step.send, "");
+    EXPECT_EQ(step.events, std::vector<AdbEvent>{ended(AdbStatus::UnexpectedMessage)});
+}
+
 struct BadCall {
     const char* what;
     Stage stage;

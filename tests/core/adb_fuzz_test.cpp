@@ -36,10 +36,11 @@ std::string randomBytes(std::mt19937& rng, std::size_t size) {
     return bytes;
 }
 
-// A few random edits: a byte changed, bytes inserted, a range dropped or repeated, the end cut.
-std::string mutate(std::mt19937& rng, std::string bytes) {
-    for (std::size_t edits = 1 + below(rng, 4); edits > 0 && !bytes.empty(); --edits) {
-        const std::size_t at = below(rng, bytes.size());
+// A few random edits at or after from: a byte changed, bytes inserted, a range dropped or
+// repeated, the end cut.
+std::string mutate(std::mt19937& rng, std::string bytes, std::size_t from = 0) {
+    for (std::size_t edits = 1 + below(rng, 4); edits > 0 && from < bytes.size(); --edits) {
+        const std::size_t at = from + below(rng, bytes.size() - from);
         const std::size_t span = std::min(bytes.size() - at, 1 + below(rng, 32));
         switch (below(rng, 5)) {
             case 0: bytes[at] = static_cast<char>(below(rng, 256)); break;
@@ -108,6 +109,7 @@ struct Watcher {
     AdbClient& client;
     std::string sent;
     bool ended = false;
+    bool streamed = false;
 
     void take(const AdbStep& step) {
         ASSERT_FALSE(ended && (!step.send.empty() || !step.events.empty())) << "spoke after it ended";
@@ -120,6 +122,7 @@ struct Watcher {
             requests.push_back(event.kind);
         }
         ASSERT_EQ(client.state() == AdbState::Ended, ended);
+        streamed = streamed || client.state() == AdbState::Streaming;
         for (const AdbEventKind kind : requests) {
             if (!ended && kind == AdbEventKind::SignToken) take(client.onSignature(kSignature));
             if (!ended && kind == AdbEventKind::Connected) take(client.runShell("id"));
@@ -131,12 +134,14 @@ TEST(AdbFuzz, ClientOnlyEverSendsWholeMessagesAndIsSilentOnceEnded) {
     std::mt19937 rng(kSeed + 1);
     const std::string conversation = tvConversation();
     int rounds = 0;
+    int streamedRounds = 0;
     for (const auto end = Clock::now() + kBudget; Clock::now() < end || rounds < kMinimumRounds; ++rounds) {
         AdbClient client = newClient();
-        Watcher watcher{client, {}, false};
+        Watcher watcher{client, {}, false, false};
         watcher.take(client.start());
         std::string_view tvBytes;
-        const std::string mutated = mutate(rng, conversation);
+        // Edits start anywhere, so that every stage of the conversation meets damage.
+        const std::string mutated = mutate(rng, conversation, below(rng, conversation.size()));
         for (tvBytes = mutated; !tvBytes.empty();) {
             const std::size_t size = std::min(tvBytes.size(), 1 + below(rng, 64));
             watcher.take(client.onBytes(tvBytes.substr(0, size)));
@@ -149,8 +154,12 @@ TEST(AdbFuzz, ClientOnlyEverSendsWholeMessagesAndIsSilentOnceEnded) {
         std::size_t decodedBytes = 0;
         for (const AdbMessage& message : sent.messages) decodedBytes += kAdbHeaderBytes + message.payload.size();
         ASSERT_EQ(decodedBytes, watcher.sent.size()) << "a partial message was sent";
+        streamedRounds += watcher.streamed ? 1 : 0;
     }
     RecordProperty("rounds", rounds);
+    RecordProperty("rounds that reached a command's output", streamedRounds);
+    // Damage late in the conversation leaves the handshake whole: the loop must get that far.
+    EXPECT_GT(streamedRounds, rounds / 10);
 }
 
 // Whatever damaged key a reader accepts must be one it writes back exactly: a private key that
