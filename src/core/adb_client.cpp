@@ -28,7 +28,8 @@ AdbClient::AdbClient(std::string hostBanner, std::string publicKeyText)
 
 AdbStep AdbClient::start() {
     if (state_ != AdbState::Idle) return refusedCall(AdbStatus::NotReady);
-    const bool keyUsable = publicKeyText_.find('\0') == std::string::npos && publicKeyText_.size() < kAdbMaxHandshakePayload;
+    // The key goes out with a NUL after it, which must end it and fit the handshake limit too.
+    const bool keyUsable = fitsHandshake(publicKeyText_ + '\0') && publicKeyText_.find('\0') == std::string::npos;
     if (!fitsHandshake(hostBanner_) || publicKeyText_.empty() || !keyUsable) return refusedCall(AdbStatus::BadArgument);
     AdbStep step;
     send(step, A_CNXN, kAdbVersionSkipChecksum, kAdbMaxPayload, hostBanner_);

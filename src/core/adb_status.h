@@ -24,7 +24,7 @@ enum class AdbStatus {
     CommandRefused,
     CommandTooLong,
     NotReady,
-    BadArgument,
+    BadArgument,  // last: the tests walk the codes up to here
 };
 
 std::string_view describe(AdbStatus status);
