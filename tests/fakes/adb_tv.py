@@ -413,8 +413,6 @@ class Connection:
         self.hostile_done = True
         self.log("hostile", mode=mode, stage=stage)
         local, remote = self.streams_last
-        if stage == "command" and mode != "never_reply":
-            self.send(A_OKAY, local, remote)
         if mode == "never_reply":
             return True
         if mode == "drop_mid_command":
@@ -576,9 +574,11 @@ class Connection:
         self.next_id += 1
         self.log("shell", command=command)
         self.streams_last = (local, remote)
-        if self.hostile_now("command"):
+        if self.options.never_reply and self.hostile_now("command"):
             return
         self.send(A_OKAY, local, remote)
+        if self.hostile_now("command"):
+            return
         output = self.server.shell.run(command).encode("utf-8")
         size = self.max_data
         chunks = [output[i:i + size] for i in range(0, len(output), size)]
