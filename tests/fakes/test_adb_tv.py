@@ -21,6 +21,8 @@ import adb_tv  # noqa: E402
 DOUBLE = os.path.join(HERE, "adb_tv.py")
 ADB = "/usr/bin/adb"
 INSIDE_NAMESPACE = "OZ_ADB_TV_INSIDE_NETNS"
+SHIM = "OZ_ADB_LINUX_EXE"  # the built adb-linux.exe, for the test of it under Wine
+WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run.sh")
 
 
 # ---------------------------------------------------------------- a small RSA key, pure Python
@@ -606,20 +608,28 @@ def real_adb_missing():
     return None
 
 
+def run_inside_namespace(test, prefix):
+    """Runs the RealAdbInsideNamespace tests named `prefix`* in a namespace with only loopback."""
+    names = sorted(n for n in dir(RealAdbInsideNamespace) if n.startswith(prefix))
+    script = "ip link set lo up && exec %s -m unittest -v %s" % (
+        sys.executable, " ".join("test_adb_tv.RealAdbInsideNamespace." + n for n in names))
+    env = dict(os.environ, **{INSIDE_NAMESPACE: "1"})
+    result = subprocess.run(["unshare", "-n", "sh", "-c", script], cwd=HERE, env=env,
+                            capture_output=True, text=True, timeout=240)
+    report = result.stdout + result.stderr
+    test.assertEqual(result.returncode, 0, report)
+    test.assertIn("Ran %d test" % len(names), report)
+    test.assertNotIn("skipped", report)
+
+
 @unittest.skipIf(real_adb_missing(), real_adb_missing() or "")
 class RealAdbTest(unittest.TestCase):
-    """Runs RealAdbInsideNamespace in a new network namespace that has only loopback."""
-
     def test_real_adb_in_a_loopback_only_namespace(self):
-        script = ("ip link set lo up && exec %s -m unittest -v test_adb_tv.RealAdbInsideNamespace"
-                  % sys.executable)
-        env = dict(os.environ, **{INSIDE_NAMESPACE: "1"})
-        result = subprocess.run(["unshare", "-n", "sh", "-c", script], cwd=HERE, env=env,
-                                capture_output=True, text=True, timeout=150)
-        report = result.stdout + result.stderr
-        self.assertEqual(result.returncode, 0, report)
-        self.assertRegex(report, r"Ran [1-9]\d* tests?")
-        self.assertNotIn("skipped", report)
+        run_inside_namespace(self, "test_adb_")
+
+    @unittest.skipUnless(os.environ.get(SHIM), "%s names no built adb-linux.exe" % SHIM)
+    def test_windows_shim_under_wine(self):
+        run_inside_namespace(self, "test_shim_")
 
 
 # A test case only inside its namespace, so that plain runs neither run nor list it as skipped.
@@ -650,13 +660,13 @@ class RealAdbInsideNamespace(InsideOnly):
     def serial(self, tv):
         return "127.0.0.1:%d" % tv.port
 
-    def test_0_nothing_but_loopback_is_reachable(self):
+    def test_adb_0_nothing_but_loopback_is_reachable(self):
         links = subprocess.run(["ip", "-o", "link"], capture_output=True, text=True, timeout=10).stdout
         self.assertEqual([line.split(":")[1].strip() for line in links.splitlines()], ["lo"])
         with self.assertRaises(OSError):
             socket.create_connection(("10.0.0.1", 80), timeout=2)
 
-    def test_1_uninstall_restore_and_known_key(self):
+    def test_adb_1_uninstall_restore_and_known_key(self):
         folder = tempfile.mkdtemp(prefix="adb-tv-")
         with RunningDouble("--packages", self.PKG, "--accept", "now", folder=folder) as tv:
             serial = self.serial(tv)
@@ -690,7 +700,7 @@ class RealAdbInsideNamespace(InsideOnly):
             self.adb("disconnect", serial)
         shutil.rmtree(folder, ignore_errors=True)
 
-    def test_2_unauthorized_when_the_key_is_never_accepted(self):
+    def test_adb_2_unauthorized_when_the_key_is_never_accepted(self):
         with RunningDouble("--accept", "never") as tv:
             serial = self.serial(tv)
             self.assertEqual(self.adb("connect", serial)[1], "failed to authenticate to %s\n" % serial)
@@ -703,13 +713,34 @@ class RealAdbInsideNamespace(InsideOnly):
             self.assertEqual(tv.events("shell"), [])
             self.adb("disconnect", serial)
 
-    def test_3_tls_request_is_not_understood_by_this_adb(self):
+    def test_adb_3_tls_request_is_not_understood_by_this_adb(self):
         # adb 29 predates STLS: it ignores it and gives up after its 10 s handshake wait.
         with RunningDouble("--tls") as tv:
             serial = self.serial(tv)
             self.assertEqual(self.adb("connect", serial)[1], "failed to connect to %s\n" % serial)
             self.assertIn("%s\toffline" % serial, self.adb("devices")[1])
             self.adb("disconnect", serial)
+
+    def shim(self, *args):
+        result = subprocess.run(["bash", WINE_RUN, os.environ[SHIM], *args], env=self.env,
+                                capture_output=True, text=True, timeout=120, stdin=subprocess.DEVNULL)
+        return result.returncode, result.stdout, result.stderr
+
+    def test_shim_runs_the_real_adb_under_wine(self):
+        with RunningDouble("--packages", self.PKG, "--accept", "now") as tv:
+            serial = self.serial(tv)
+            code, out, _ = self.shim("connect", serial)
+            self.assertEqual(code, 0)
+            self.assertIn(serial, out)
+            self.assertTrue(wait_for(lambda: self.shim("-s", serial, "get-state")[1] == "device\n", 30))
+            uninstall = ("-s", serial, "shell", "pm", "uninstall", "--user", "0", self.PKG)
+            self.assertEqual(self.shim(*uninstall), (0, "Success\n", ""))
+            self.assertEqual(self.shim(*uninstall)[1], "Failure [not installed for 0]\n")
+            # stderr and the exit code come back apart from stdout
+            self.assertEqual(self.shim("-s", "127.0.0.1:1", "get-state"),
+                             (1, "", "error: device '127.0.0.1:1' not found\n"))
+            self.assertEqual(tv.state(), {self.PKG: False})
+            self.shim("disconnect", serial)
 
 
 if __name__ == "__main__":
