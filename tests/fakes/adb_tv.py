@@ -577,9 +577,10 @@ class Connection:
         if self.options.never_reply and self.hostile_now("command"):
             return
         self.send(A_OKAY, local, remote)
+        # The TV does the work even when its answer then goes astray.
+        output = self.server.shell.run(command).encode("utf-8")
         if self.hostile_now("command"):
             return
-        output = self.server.shell.run(command).encode("utf-8")
         size = self.max_data
         chunks = [output[i:i + size] for i in range(0, len(output), size)]
         self.streams[local] = {"remote": remote, "chunks": chunks}
@@ -707,7 +708,7 @@ def parse_arguments(argv):
                          help="wait MS milliseconds before every packet sent")
     hostile.add_argument("--hostile-at", choices=("connect", "command"), default="command",
                          help="when the mode strikes: on the host's CNXN, or on the first shell "
-                              "OPEN after the OKAY (default command)")
+                              "OPEN after the OKAY, the command having been run (default command)")
     hostile.add_argument("--drop-mid-command", action="store_true",
                          help="hang up instead of the answer")
     hostile.add_argument("--garbage", action="store_true",
@@ -722,7 +723,8 @@ def parse_arguments(argv):
                          help="speak version 0x01000000 (whose hosts check sums) and answer with "
                               "a WRTE whose data check is wrong")
     hostile.add_argument("--never-reply", action="store_true",
-                         help="say nothing (the connection stays open)")
+                         help="say nothing (the connection stays open); at command, not even "
+                              "the OKAY, and the command is not run")
     p.add_argument("--log", help="JSON-lines event log: connections, auth outcomes, commands")
     options = p.parse_args(argv)
     try:

@@ -516,6 +516,8 @@ class ProtocolTest(unittest.TestCase):
                 host.close()
                 self.assertTrue(wait_for(lambda: tv.events("hostile")))
                 self.assertEqual(tv.events("hostile")[0]["mode"], option[2:].replace("-", "_"))
+                # the command ran, answer or not, except when the TV never replies
+                self.assertEqual(tv.state(), {"a.b": option == "--never-reply"})
 
     def test_bad_checksum_mode_speaks_the_checksummed_version(self):
         with RunningDouble("--no-auth", "--bad-checksum") as tv:
@@ -720,6 +722,21 @@ class RealAdbInsideNamespace(InsideOnly):
             self.assertEqual(self.adb("connect", serial)[1], "failed to connect to %s\n" % serial)
             self.assertIn("%s\toffline" % serial, self.adb("devices")[1])
             self.adb("disconnect", serial)
+
+    def test_adb_4_awkward_answers_to_a_shell_command(self):
+        # What adb 29 makes of them: the command "succeeds" with no output; the state tells.
+        table = [("--drop-mid-command", "offline"), ("--garbage", "offline"),
+                 ("--oversized", "offline"), ("--out-of-order", "device"), ("--slow", "device")]
+        for option, state in table:
+            extra = ["300"] if option == "--slow" else []
+            with self.subTest(option), RunningDouble("--no-auth", "--packages", "a.b", option, *extra) as tv:
+                serial = self.serial(tv)
+                self.assertEqual(self.adb("connect", serial)[1], "connected to %s\n" % serial)
+                code, out, _ = self.adb("-s", serial, "shell", "pm", "uninstall", "--user", "0", "a.b")
+                self.assertEqual((code, out), (0, "Success\n" if option == "--slow" else ""))
+                self.assertTrue(wait_for(lambda: "%s\t%s" % (serial, state) in self.adb("devices")[1]))
+                self.assertEqual(tv.state(), {"a.b": False})  # the TV did uninstall it
+                self.adb("disconnect", serial)
 
     def shim(self, *args):
         result = subprocess.run(["bash", WINE_RUN, os.environ[SHIM], *args], env=self.env,
