@@ -122,6 +122,7 @@ int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::wstring commandLine = L"sh -c " + quoted(kScript) + L" " + quoted(widen(unixStatus)) + L" " + quoted(adb);
+  HeapFree(GetProcessHeap(), 0, unixStatus);  // Wine's allocations for these two
   for (int i = 1; i < argc; ++i) {
     commandLine += L" " + quoted(argv[i]);
   }
@@ -138,7 +139,10 @@ int main() {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(shell, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  const BOOL started = CreateProcessW(shell, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                      &startup, &process);
+  HeapFree(GetProcessHeap(), 0, shell);
+  if (!started) {
     return fail("cannot start /bin/sh");
   }
   // Wine gives no handles for a Unix process; close them should a later Wine give some.

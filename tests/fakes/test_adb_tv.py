@@ -738,10 +738,19 @@ class RealAdbInsideNamespace(InsideOnly):
                 self.assertEqual(tv.state(), {"a.b": False})  # the TV did uninstall it
                 self.adb("disconnect", serial)
 
-    def shim(self, *args):
-        result = subprocess.run(["bash", WINE_RUN, os.environ[SHIM], *args], env=self.env,
+    def shim(self, *args, linux_program=None):
+        env = dict(self.env, OZ_LINUX_ADB=linux_program) if linux_program else self.env
+        result = subprocess.run(["bash", WINE_RUN, os.environ[SHIM], *args], env=env,
                                 capture_output=True, text=True, timeout=120, stdin=subprocess.DEVNULL)
         return result.returncode, result.stdout, result.stderr
+
+    def test_shim_passes_arguments_output_and_exit_code(self):
+        words = ["a b", 'q"uote', "back\\", "tail\\\\", "", "ü 中"]
+        self.assertEqual(self.shim("[%s]\\n", *words, linux_program="/usr/bin/printf"),
+                         (0, "".join("[%s]\n" % w for w in words), ""))
+        self.assertEqual(self.shim("-c", "echo out; echo err >&2; echo $ANDROID_ADB_SERVER_PORT; exit 7",
+                                   linux_program="/bin/sh"),
+                         (7, "out\n15037\n", "err\n"))
 
     def test_shim_runs_the_real_adb_under_wine(self):
         with RunningDouble("--packages", self.PKG, "--accept", "now") as tv:
