@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 wine fonts-wine xvfb x11-apps x11-utils xdotool imagemagick zip
   fonts-noto-cjk python3
+  adb iproute2 util-linux openssl
   googletest
   dpkg-dev
 )
