@@ -1,20 +1,20 @@
 #include "actions/action_worker.h"
 
+#include "actions/action_worker_parts.h"
 #include "actions/leftover_cleanup_win.h"
 #include "console/console_host_win.h"
 #include "runtime/system_info_win.h"
 #include "runtime/text_win.h"
 
 namespace oz {
+
+std::wstring logLine(std::string_view lineUtf8) { return fromUtf8(lineUtf8) + L"\r\n"; }
+
 namespace {
 
 // What the log shows for an answer: adb's bare LF line ends made CR LF, decoded for display.
 std::wstring displayText(std::string_view answer) {
     return decodeAnswer(logTextFromAnswer(answer, consoleLeadBytes()));
-}
-
-std::wstring logLine(std::string_view lineUtf8) {
-    return fromUtf8(lineUtf8) + L"\r\n";
 }
 
 // The folder in the console's code page, or as its short name where that code page cannot
@@ -26,13 +26,6 @@ std::string spelledForConsole(const std::wstring& directory, const ConsoleText& 
     return length > 0 && length < MAX_PATH ? toConsoleCodePage(shortName.substr(0, length)) : spelled.bytes;
 }
 
-// cmd.exe takes at most 8191 characters a line (Wine warns from 8191 on); it runs the rest of a
-// longer line as a command of its own, which no character check would have seen. One byte is
-// at most one character, so counting bytes is safe in double-byte code pages too.
-constexpr std::size_t kLongestCommandLine = 8190;
-
-bool fitsOneCommandLine(std::string_view command) { return command.size() <= kLongestCommandLine; }
-
 }  // namespace
 
 ActionWorker::ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory)
@@ -43,13 +36,18 @@ ActionWorker::ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& vie
 }
 
 bool ActionWorker::usesInterpreter(int code) {
-    return code == ACTION_CONNECT || code == ACTION_REMOVE_BOOT_ADS || code == ACTION_REMOVE_SYSTEM_UPDATE;
+    return code == ACTION_CONNECT || code == ACTION_REMOVE_BOOT_ADS || code == ACTION_REMOVE_SYSTEM_UPDATE ||
+           code == ACTION_RESTORE_BOOT_ADS || code == ACTION_RESTORE_SYSTEM_UPDATE;
 }
 
 // A cleanup counts from its click: what was clicked before it, running or still queued, ends
 // without sending anything more.
 ActionWorker::Request ActionWorker::request(int code, std::wstring ip) {
-    if (code == ACTION_CLOSE_LEFTOVERS) ++cleanups_;
+    if (code == ACTION_CLOSE_LEFTOVERS) {
+        std::lock_guard lock(wakeMutex_);
+        ++cleanups_;
+        wake_.notify_all();
+    }
     Request request{code, std::move(ip), 0};
     request.cleanupsBefore = cleanups_;
     if (usesInterpreter(code)) request.ticket = turns_.draw();
@@ -73,8 +71,10 @@ void ActionWorker::runAction(const Request& request) {
     if (request.startsInterpreter) return startInterpreter();
     switch (request.code) {
     case ACTION_CONNECT: return connect(request);
-    case ACTION_REMOVE_BOOT_ADS: return removeBootAds(request);
-    case ACTION_REMOVE_SYSTEM_UPDATE: return removeSystemUpdate(request);
+    case ACTION_REMOVE_BOOT_ADS: return removePackages(request, PackageGroup::bootAds);
+    case ACTION_REMOVE_SYSTEM_UPDATE: return removePackages(request, PackageGroup::systemUpdate);
+    case ACTION_RESTORE_BOOT_ADS: return restorePackages(request, PackageGroup::bootAds);
+    case ACTION_RESTORE_SYSTEM_UPDATE: return restorePackages(request, PackageGroup::systemUpdate);
     default: return;
     }
 }
@@ -84,7 +84,16 @@ void ActionWorker::shutDown() {
         std::lock_guard lock(viewGate_);
         closing_ = true;
     }
+    {
+        std::lock_guard lock(wakeMutex_);
+        wake_.notify_all();
+    }
     console_->stop();
+}
+
+bool ActionWorker::pause(const Request& request, unsigned ms) {
+    std::unique_lock lock(wakeMutex_);
+    return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return over(request); });
 }
 
 void ActionWorker::abandon(const Request& request) {
@@ -97,37 +106,6 @@ void ActionWorker::startInterpreter() {
     // shutDown sets closing_ before it stops the console: a start that ended after that stop
     // sees it here.
     if (closing_) console_->stop();
-}
-
-void ActionWorker::connect(const Request& request) {
-    setDisabled(ACTION_CONNECT, true);
-    const std::string ipBytes = toConsoleCodePage(request.ip);
-    const std::string command = connectCommand(ipBytes);
-    // Checked on what is typed and on the bytes that would be sent: a best-fit conversion must
-    // not turn a harmless-looking character into a metacharacter.
-    if (!isSafeForCommandLine(toUtf8(request.ip)) || !isSafeForCommandLine(ipBytes) || !fitsOneCommandLine(command)) {
-        message(kUnsafeIpMessage, MB_OK | MB_ICONWARNING, false);
-        setDisabled(ACTION_CONNECT, false);
-        return;
-    }
-    const Reply reply = exchange(request, command);
-    // A cleanup clicked meanwhile has enabled Connect again and greyed the removals: the
-    // buttons stay as it left them.
-    if (!cancelled(request)) return connected(reply);
-    if (reply.outcome != Outcome::notSent) log(fromUtf8(reply.text) + L"\r\n");
-}
-
-void ActionWorker::connected(const Reply& reply) {
-    if (reply.outcome == Outcome::answered && connectSucceeded(reply.text)) {
-        setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, false);
-        setDisabled(ACTION_REMOVE_BOOT_ADS, false);
-    } else if (reply.outcome == Outcome::answered) {
-        message(kConnectFailedMessage, MB_OK, false);
-        setDisabled(ACTION_CONNECT, false);
-    } else {
-        setDisabled(ACTION_CONNECT, false);
-    }
-    if (reply.outcome != Outcome::notSent) log(fromUtf8(reply.text) + L"\r\n");
 }
 
 // "adb" must resolve to the tool in the program's own folder first, so the interpreter has to
@@ -163,28 +141,6 @@ ActionWorker::Reply ActionWorker::exchange(const Request& request, std::string_v
     return {Outcome::interrupted, interruptedAnswer(answer)};
 }
 
-void ActionWorker::removeBootAds(const Request& request) {
-    setDisabled(ACTION_REMOVE_BOOT_ADS, true);
-    const Reply first = exchange(request, kUninstallSystemAdSolution);
-    if (first.outcome != Outcome::notSent) log(logLine(bootAdsLogLine(first.text, false)));
-    if (first.outcome == Outcome::answered) {
-        const Reply second = exchange(request, kUninstallMitvAdvertise);
-        if (second.outcome != Outcome::notSent) log(logLine(bootAdsLogLine(second.text, true)));
-    }
-    finishRemoval(request, ACTION_REMOVE_BOOT_ADS);
-}
-
-void ActionWorker::removeSystemUpdate(const Request& request) {
-    setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, true);
-    const Reply reply = exchange(request, kUninstallMitvUpgrade);
-    if (reply.outcome != Outcome::notSent) log(logLine(systemUpdateLogLine(reply.text)));
-    finishRemoval(request, ACTION_REMOVE_SYSTEM_UPDATE);
-}
-
-// A cleanup greys the removals until the next Connect: a removal it cut short leaves them so.
-void ActionWorker::finishRemoval(const Request& request, ActionCode button) {
-    if (!cancelled(request)) setDisabled(button, false);
-}
 void ActionWorker::closeLeftovers() {
     setDisabled(ACTION_CONNECT, false);
     setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, true);

@@ -1,12 +1,14 @@
 #pragma once
 // The work behind the four action buttons, run on one worker thread per click.
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "actions/action_view.h"
 #include "core/action_rules.h"
+#include "core/device_rules.h"
 #include "core/turn_queue.h"
 
 namespace oz {
@@ -47,17 +49,31 @@ private:
         std::string text;  // as the log shows it, UTF-8
     };
 
+    // What the TV said when asked whether it lets us in.
+    enum class Admission { in, inAfterOwner, refused, gaveUp };
+
     static bool usesInterpreter(int code);
     bool cancelled(const Request& request) const { return request.cleanupsBefore != cleanups_; }
+    bool over(const Request& request) const { return closing_ || cancelled(request); }
     void startInterpreter();
+    // connect_action.cpp
     void connect(const Request& request);
-    void connected(const Reply& reply);
-    void removeBootAds(const Request& request);
-    void removeSystemUpdate(const Request& request);
+    void connectTo(const Request& request, const std::string& address, std::string_view command);
+    Admission admitted(const Request& request, const std::string& serial, const std::string& connectAnswer);
+    Reply awaitOwner(const Request& request, const std::string& serial);
+    void refused(const std::string& logText);
+    void connected(const std::string& serial, const std::string& address);
+    // package_actions.cpp
+    void removePackages(const Request& request, PackageGroup group);
+    void restorePackages(const Request& request, PackageGroup group);
+    bool restoreOne(const Request& request, PackageGroup group, std::string_view package);
+    void finishPackages(const Request& request, ActionCode button);
+    // action_worker.cpp
     void closeLeftovers();
     bool moveToRunDirectory();
     Reply exchange(const Request& request, std::string_view command);
-    void finishRemoval(const Request& request, ActionCode button);
+    // Waits about ms, or less when a cleanup or the close comes; false then.
+    bool pause(const Request& request, unsigned ms);
     void log(const std::wstring& line);
     void setDisabled(ActionCode button, bool disabled);
     void message(std::string_view textUtf8, unsigned flags, bool ownedByWindow);
@@ -67,10 +83,13 @@ private:
     std::string runDirectoryBytes_;  // the folder as the interpreter's prompt shows it
     std::string moveCommand_;        // what takes the interpreter there
     std::string movedPrompt_;        // its prompt once there (a share's mapped drive, say)
+    std::string serial_;             // the TV that was connected, as adb names it
     TurnQueue turns_;
     std::atomic<unsigned> cleanups_{0};  // counted at the click
     std::mutex viewGate_;  // closing_ changes only under it, so no write starts after shutDown
     std::atomic<bool> closing_{false};
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;  // a cleanup or the close ends a pause
 };
 
 }  // namespace oz

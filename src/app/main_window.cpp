@@ -3,7 +3,9 @@
 #include "app/program.h"
 #include "console/console_host_win.h"
 #include "resources/resource_ids.h"
+#include "runtime/settings_win.h"
 #include "runtime/system_info_win.h"
+#include "runtime/text_win.h"
 #include "ui/help_icon_win.h"
 
 namespace oz {
@@ -71,6 +73,24 @@ void MainWindow::onMainWindowCreated() {
     window_.control(kCloseLeftoversName).setTag(std::to_string(ACTION_CLOSE_LEFTOVERS));
     startWorker(worker_.interpreterStart());
     subclassMainWindow(window_, window_.control(kIpBoxName), &iconImage);
+    if (const auto address = readLastAddress()) window_.control(kIpBoxName).setContent(fromUtf8(*address));
+    window_.addTooltip(window_.control(kRemoveBootAdsName), kBootAdsTooltip);
+    window_.addTooltip(window_.control(kRemoveSystemUpdateName), kSystemUpdateTooltip);
+    window_.control(kRemoveBootAdsName).onContextMenu = [this](POINT at) { onRemovalContextMenu(ACTION_REMOVE_BOOT_ADS, at); };
+    window_.control(kRemoveSystemUpdateName).onContextMenu = [this](POINT at) {
+        onRemovalContextMenu(ACTION_REMOVE_SYSTEM_UPDATE, at);
+    };
+}
+
+// One entry that brings back what the button removes, usable when the button is.
+void MainWindow::onRemovalContextMenu(ActionCode removal, POINT at) {
+    const bool bootAds = removal == ACTION_REMOVE_BOOT_ADS;
+    const ActionCode restore = bootAds ? ACTION_RESTORE_BOOT_ADS : ACTION_RESTORE_SYSTEM_UPDATE;
+    const std::string entry(bootAds ? kRestoreBootAdsMenuEntry : kRestoreSystemUpdateMenuEntry);
+    const bool usable = ::IsWindowEnabled(button(removal).handle()) != FALSE;
+    if (popupMenu(window_.handle(), at, {{restore, entry, usable}}) != restore) return;
+    button(removal).setDisabled(true);  // at once, as a click on it would
+    startWorker(worker_.request(restore, window_.control(kIpBoxName).content()));
 }
 
 void MainWindow::onMainWindowCanClose() {
@@ -106,8 +126,10 @@ void MainWindow::onOutputBoxGotFocus() {
 Control& MainWindow::button(ActionCode code) {
     switch (code) {
     case ACTION_CONNECT: return window_.control(kConnectName);
-    case ACTION_REMOVE_BOOT_ADS: return window_.control(kRemoveBootAdsName);
-    case ACTION_REMOVE_SYSTEM_UPDATE: return window_.control(kRemoveSystemUpdateName);
+    case ACTION_REMOVE_BOOT_ADS:
+    case ACTION_RESTORE_BOOT_ADS: return window_.control(kRemoveBootAdsName);
+    case ACTION_REMOVE_SYSTEM_UPDATE:
+    case ACTION_RESTORE_SYSTEM_UPDATE: return window_.control(kRemoveSystemUpdateName);
     case ACTION_CLOSE_LEFTOVERS: break;
     }
     return window_.control(kCloseLeftoversName);
@@ -124,5 +146,7 @@ void MainWindow::appendLog(std::wstring text) {
 void MainWindow::showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) {
     messageBox(textUtf8, flags, ownedByWindow ? window_.handle() : nullptr);
 }
+
+void MainWindow::rememberAddress(std::string_view addressUtf8) { writeLastAddress(addressUtf8); }
 
 }  // namespace oz

@@ -34,12 +34,14 @@ public:
     void setButtonDisabled(ActionCode button, bool disabled) override;
     void appendLog(std::wstring text) override;
     void showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) override;
+    void rememberAddress(std::string_view addressUtf8) override;
 
 private:
     void onMainWindowCreated();
     void onMainWindowCanClose();
     void onActionButtonClicked();
     void onOutputBoxGotFocus();
+    void onRemovalContextMenu(ActionCode removal, POINT at);
     Control& button(ActionCode code);
     void startWorker(ActionWorker::Request request);
     struct WorkerStart;

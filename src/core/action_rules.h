@@ -16,6 +16,9 @@ enum ActionCode : int {
     ACTION_REMOVE_BOOT_ADS = 2,
     ACTION_REMOVE_SYSTEM_UPDATE = 4,
     ACTION_CLOSE_LEFTOVERS = 8,
+    // From the removal buttons' menus: bring the packages back.
+    ACTION_RESTORE_BOOT_ADS = 16,
+    ACTION_RESTORE_SYSTEM_UPDATE = 32,
 };
 
 // Decimal text to integer: leading blanks skipped, an optional sign, then digits up to the first

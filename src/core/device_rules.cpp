@@ -63,6 +63,8 @@ bool isUnauthorizedLine(std::string_view line) {
 }
 
 std::string targeted(std::string_view serial, std::string_view rest) {
+    // No TV connected yet: adb picks the one device it has, or says it has none or several.
+    if (serial.empty()) return "adb " + std::string(rest);
     return "adb -s " + std::string(serial) + " " + std::string(rest);
 }
 

@@ -32,7 +32,8 @@ inline constexpr std::array<std::string_view, 2> kBootAdsPackages = {"com.miui.s
                                                                      "com.xiaomi.mitv.advertise"};
 inline constexpr std::array<std::string_view, 1> kSystemUpdatePackages = {"com.xiaomi.mitv.upgrade"};
 
-// "adb -s SERIAL shell pm uninstall --user 0 PKG"
+// "adb -s SERIAL shell pm uninstall --user 0 PKG"; these commands leave "-s SERIAL" out when
+// the serial is empty (no TV connected yet).
 std::string uninstallCommand(std::string_view serial, std::string_view package);
 // "adb -s SERIAL get-state"
 std::string getStateCommand(std::string_view serial);

@@ -1,6 +1,7 @@
 #include "runtime/gui_win.h"
 
 #include <windowsx.h>
+#include <commctrl.h>
 
 #include <stdexcept>
 
@@ -293,6 +294,7 @@ LRESULT Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC: return onColorStatic(reinterpret_cast<HDC>(wParam));
     case WM_CLOSE: return onClose();
     case WM_NCHITTEST: return onNcHitTest(wParam, lParam);
+    case WM_CONTEXTMENU: return onContextMenu(wParam, lParam);
     case WM_ACTIVATE:
         if (onActivate(wParam)) return 0;
         break;
@@ -337,6 +339,54 @@ bool Window::onActivate(WPARAM wParam) {
     if (HIWORD(wParam) != 0 || !lastFocus_ || !::IsWindow(lastFocus_)) return false;  // minimised, or nothing to restore
     ::SetFocus(lastFocus_);
     return true;
+}
+
+// From the keyboard the point is (-1, -1): the menu then goes below the control's middle.
+LRESULT Window::onContextMenu(WPARAM wParam, LPARAM lParam) {
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    HWND target = reinterpret_cast<HWND>(wParam);
+    if (target == hwnd_ && lParam != -1) {  // a greyed control gets no mouse input: its parent has it
+        POINT client = at;
+        ::ScreenToClient(hwnd_, &client);
+        target = ::ChildWindowFromPointEx(hwnd_, client, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    }
+    Control* control = controlById(::GetDlgCtrlID(target));
+    if (!control || control->handle() != target || !control->onContextMenu) return ::DefWindowProcW(hwnd_, WM_CONTEXTMENU, wParam, lParam);
+    if (lParam == -1) {
+        RECT rect{};
+        ::GetWindowRect(target, &rect);
+        at = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    }
+    control->onContextMenu(at);
+    return 0;
+}
+
+void Window::addTooltip(const Control& control, std::string_view textUtf8) {
+    if (!tooltip_) {
+        tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                     ::GetModuleHandleW(nullptr), nullptr);
+        ::SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont()), FALSE);
+        ::SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 260);
+    }
+    std::wstring text = fromUtf8(textUtf8);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control.handle());
+    tool.lpszText = text.data();
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+int popupMenu(HWND owner, POINT at, const std::vector<MenuItem>& items) {
+    const UniqueMenu menu(::CreatePopupMenu());
+    if (!menu) return 0;
+    for (const MenuItem& item : items)
+        ::AppendMenuW(menu.get(), MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(item.id),
+                      fromUtf8(item.textUtf8).c_str());
+    const UINT flags = TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN;
+    return static_cast<int>(::TrackPopupMenu(menu.get(), flags, at.x, at.y, 0, owner, nullptr));
 }
 
 LRESULT Window::onNcHitTest(WPARAM wParam, LPARAM lParam) {

@@ -49,6 +49,9 @@ public:
 
     EventHandler onClicked;
     EventHandler onGotFocus;
+    // Right-click, the context-menu key or Shift+F10 on the control; at: where the menu goes,
+    // in screen coordinates. Also while the control is greyed (it then gets no mouse input).
+    std::function<void(POINT at)> onContextMenu;
     // From now on this control's events run target's handlers; the event component stays this one.
     void redirectTo(Control& target) { redirect_ = &target; }
 
@@ -91,6 +94,8 @@ public:
     EventHandler onCanClose;
 
     bool isGuiThread() const { return ::GetCurrentThreadId() == guiThread_; }
+    // GUI thread, once created: a tip shown while the pointer rests on the control.
+    void addTooltip(const Control& control, std::string_view textUtf8);
     static LRESULT CALLBACK classProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -100,6 +105,7 @@ private:
     LRESULT onPosted(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onClose();
     LRESULT onNcHitTest(WPARAM wParam, LPARAM lParam);
+    LRESULT onContextMenu(WPARAM wParam, LPARAM lParam);
     bool onActivate(WPARAM wParam);
     Control* controlById(int id);
     void create(HWND owner);
@@ -109,6 +115,7 @@ private:
     std::atomic<HWND> hwnd_{nullptr};  // read by workers posting to the window
     DWORD guiThread_ = 0;
     HWND lastFocus_ = nullptr;
+    HWND tooltip_ = nullptr;  // a child of the window: destroyed with it
 };
 
 // Inside a handler: the control whose event it is (the source of a redirected event).
@@ -120,6 +127,14 @@ constexpr UINT kAppendTextMessage = WM_APP + 2;
 
 // A message box with the caption "信息：" (task-modal unless system-modal is asked for).
 int messageBox(std::string_view textUtf8, UINT flags, HWND owner);
+
+struct MenuItem {
+    int id = 0;
+    std::string textUtf8;
+    bool enabled = true;
+};
+// Shows a pop-up menu at a point of the screen and returns the id chosen, 0 when none was.
+int popupMenu(HWND owner, POINT at, const std::vector<MenuItem>& items);
 
 // The font every control uses: a UI font with Chinese glyphs where the system has one.
 HFONT uiFont();

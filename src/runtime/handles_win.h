@@ -14,6 +14,7 @@ using UniqueMemoryDc = Owned<ClosedBy<HDC, &::DeleteDC>>;
 using UniqueGlobalMemory = Owned<ClosedBy<HGLOBAL, &::GlobalFree>>;
 // Blocks the system hands out from LocalAlloc (CommandLineToArgvW, FormatMessageW).
 using UniqueLocalMemory = Owned<ClosedBy<HLOCAL, &::LocalFree>>;
+using UniqueMenu = Owned<ClosedBy<HMENU, &::DestroyMenu>>;
 // The block GetEnvironmentStringsW hands out.
 using UniqueEnvironmentStrings = Owned<ClosedBy<LPWCH, &::FreeEnvironmentStringsW>>;
 // Modules from LoadLibraryExW (also those mapped only as data, to read their resources).

@@ -11,10 +11,10 @@ namespace {
 using namespace std::chrono_literals;
 using test::WorkerRig;
 using test::WorkerThread;
+using test::kMitvAdvertise;
+using test::kMitvUpgrade;
+using test::kSystemAdSolution;
 
-constexpr char kSystemAdSolution[] = "shell pm uninstall --user 0 com.miui.systemAdSolution";
-constexpr char kMitvAdvertise[] = "shell pm uninstall --user 0 com.xiaomi.mitv.advertise";
-constexpr char kMitvUpgrade[] = "shell pm uninstall --user 0 com.xiaomi.mitv.upgrade";
 
 bool contains(const std::vector<std::string>& calls, std::string_view call) {
     return std::find(calls.begin(), calls.end(), call) != calls.end();
@@ -42,7 +42,7 @@ TEST(ActionWorkerQueue, ClicksOfDifferentActionsRunWholeAndInClickOrder) {
     std::wstring expectedLog;
     for (const int code : clicks) {
         if (code == ACTION_CONNECT) {
-            expected.push_back("connect 10.0.0.2:5555");
+            expected.insert(expected.end(), test::kConnectCalls.begin(), test::kConnectCalls.end());
             expectedLog += L"connected to 10.0.0.2:5555\r\n";
         } else if (code == ACTION_REMOVE_BOOT_ADS) {
             expected.insert(expected.end(), {kSystemAdSolution, kMitvAdvertise});
@@ -71,7 +71,7 @@ TEST(ActionWorkerShutDown, EndsEveryWorkerAndNothingReachesTheViewOrTheInterpret
     EXPECT_TRUE(bootAds.endsWithin(20s));
     EXPECT_TRUE(systemUpdate.endsWithin(20s));
     EXPECT_EQ(rig.view.count(), seenAtShutDown);
-    EXPECT_EQ(rig.scenario.calls(), std::vector<std::string>{"connect 10.0.0.2:5555"});
+    EXPECT_EQ(rig.scenario.calls(), std::vector{test::kConnectCall});
     EXPECT_TRUE(test::eventually([] { return test::processesNamed(L"cmd.exe").empty(); }))
         << "an interpreter was started after the window closed";
 }
@@ -113,7 +113,7 @@ TEST(ActionWorkerQueue, AWaitingRemovalHoldsUpTheNextExchangeButNotTheCleanup) {
     EXPECT_TRUE(bootAds.endsWithin(20s));
     EXPECT_TRUE(systemUpdate.endsWithin(20s));
     const std::vector<std::string> calls = rig.scenario.calls();
-    EXPECT_EQ(calls, (std::vector<std::string>{"connect 10.0.0.2:5555", kSystemAdSolution}));
+    EXPECT_EQ(calls, (std::vector<std::string>{test::kConnectCall, test::kStateCall, kSystemAdSolution}));
 }
 
 }  // namespace

@@ -53,6 +53,9 @@ std::vector<HostileCase> refusedAddresses() {
         {"variable", L"%COMSPEC%"},
         {"escaped ampersand", L"1.2.3.4 ^& echo x > pwned.txt"},
         {"conditional command", L"1.2.3.4 && echo x>pwned.txt"},
+        // A full-width form is read as the character it stands for, metacharacters too.
+        {"fullwidth metacharacters", L"1.2.3.4 \xFF06 echo x \xFF1E pwned.txt"},
+        {"fullwidth percent", L"\xFF05" L"COMSPEC\xFF05"},
         // cmd.exe runs what is past its longest line as a command of its own.
         {"command past the line's end", std::wstring(8170, L'7') + std::wstring(20, L' ') + L"mkdir pwned x"},
         {"one character more than a line holds", std::wstring(kLongestAddress + 1, L'7')},
@@ -87,11 +90,9 @@ TEST(ActionWorkerAddress, RefusedTextsSendNothingShowTheRefusalAndEnableConnect)
 }
 
 // Allowed, though no address: they are sent and fail like any unreachable one. Characters the
-// console's code page cannot spell must not turn into look-alike metacharacters on the way
-// (a best-fit conversion makes '&' of U+FF06 and '>' of U+FF1E).
+// console's code page cannot spell must not turn into look-alike metacharacters on the way.
 TEST(ActionWorkerAddress, OddButHarmlessTextsAreSentAndFailNormally) {
     const HostileCase cases[] = {
-        {"fullwidth metacharacters", L"1.2.3.4 \xFF06 echo x \xFF1E pwned.txt"},
         {"Chinese", L"电视.local"},
         {"blank inside", L"10.0.0 .2"},
         {"as long as a line may be", std::wstring(kLongestAddress, L'7')},
@@ -123,6 +124,31 @@ TEST(ActionWorkerAddress, OddButHarmlessTextsAreSentAndFailNormally) {
     EXPECT_EQ(rig.view.logText(), L"删除系统更新 ->Success\r\n");
 }
 
+// What a Chinese input method types in full-width mode, blanks around it, and an address that
+// names its port (wireless debugging on Android 11 and later) reach adb as the address meant.
+TEST(ActionWorkerAddress, TypedTheWayPeopleTypeItConnectsToTheAddressMeant) {
+    const struct {
+        const char* what;
+        std::wstring typed;
+        std::string target;
+        std::string remembered;  // what the next start puts in the box
+    } cases[] = {
+        {"full-width digits and stops", L"\xFF11\xFF10\xFF0E\xFF10\xFF0E\xFF10\xFF0E\xFF12", "10.0.0.2:5555", "10.0.0.2"},
+        {"ideographic full stops", L"10\x3002" L"0\x3002" L"0\x3002" L"2", "10.0.0.2:5555", "10.0.0.2"},
+        {"blanks around it", L" \x3000 10.0.0.2\t ", "10.0.0.2:5555", "10.0.0.2"},
+        {"with its own port", L"10.0.0.2:5556", "10.0.0.2:5556", "10.0.0.2:5556"},
+        {"bracketed IPv6 with a port", L"[fe80::1]:5555", "[fe80::1]:5555", "[fe80::1]:5555"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WorkerRig rig;
+        rig.run(ACTION_CONNECT, c.typed);
+        EXPECT_EQ(rig.scenario.calls(), (std::vector<std::string>{"connect " + c.target, "-s " + c.target + " get-state"}));
+        EXPECT_EQ(rig.view.logText(), L"connected to " + fromUtf8(c.target) + L"\r\n");
+        EXPECT_EQ(rig.view.rememberedAddress(), c.remembered);
+    }
+}
+
 struct FolderCase {
     const wchar_t* name;
     bool startInProgramFolder;
@@ -144,7 +170,7 @@ TEST(ActionWorkerFolder, ConnectFindsAdbInAProgramFolderWithBlanksAmpersandsAndC
         SCOPED_TRACE(toUtf8(c.name) + (c.startInProgramFolder ? " (started there)" : " (started elsewhere)"));
         WorkerRig rig({.programFolderName = c.name, .startInProgramFolder = c.startInProgramFolder});
         rig.run(ACTION_CONNECT);
-        EXPECT_EQ(rig.scenario.calls(), std::vector<std::string>{"connect 10.0.0.2:5555"});
+        EXPECT_EQ(rig.scenario.calls(), test::kConnectCalls);
         EXPECT_EQ(rig.view.logText(), L"connected to 10.0.0.2:5555\r\n");
         rig.run(ACTION_REMOVE_SYSTEM_UPDATE);
         EXPECT_EQ(rig.view.logText(), L"connected to 10.0.0.2:5555\r\n删除系统更新 ->Success\r\n");
@@ -162,7 +188,7 @@ TEST(ActionWorkerFolder, FolderTheCodePageCannotSpellIsEnteredByItsShortName) {
     const std::filesystem::path decoy = rig.programFolder.path().parent_path() / decoyName;
     std::filesystem::create_directory(decoy);
     rig.run(ACTION_CONNECT);
-    EXPECT_EQ(rig.scenario.calls(), std::vector<std::string>{"connect 10.0.0.2:5555"});
+    EXPECT_EQ(rig.scenario.calls(), test::kConnectCalls);
     EXPECT_EQ(rig.view.logText(), L"connected to 10.0.0.2:5555\r\n");
     test::endInterpretersAndBridges();  // had it gone there, the interpreter would hold the decoy
     std::error_code ignored;

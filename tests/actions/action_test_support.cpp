@@ -74,6 +74,16 @@ void RecordingView::showMessage(std::string_view textUtf8, UINT flags, bool owne
     changed_.wait(lock, [&] { return !holding_; });
 }
 
+void RecordingView::rememberAddress(std::string_view addressUtf8) {
+    std::lock_guard lock(mutex_);
+    remembered_ = addressUtf8;
+}
+
+std::string RecordingView::rememberedAddress() const {
+    std::lock_guard lock(mutex_);
+    return remembered_;
+}
+
 std::vector<ViewCall> RecordingView::calls() const {
     std::lock_guard lock(mutex_);
     return calls_;

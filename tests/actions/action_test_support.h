@@ -42,6 +42,15 @@ struct ViewCall {
 
 // Records every call under a lock. Message boxes return at once, or, while held, only when the
 // test releases them, so a test can look at what happened while a box was up.
+// What the fake adb records for the worker's commands to the rig's TV, 10.0.0.2.
+inline const std::string kConnectCall = "connect 10.0.0.2:5555";
+inline const std::string kStateCall = "-s 10.0.0.2:5555 get-state";
+inline const std::string kSystemAdSolution = "-s 10.0.0.2:5555 shell pm uninstall --user 0 com.miui.systemAdSolution";
+inline const std::string kMitvAdvertise = "-s 10.0.0.2:5555 shell pm uninstall --user 0 com.xiaomi.mitv.advertise";
+inline const std::string kMitvUpgrade = "-s 10.0.0.2:5555 shell pm uninstall --user 0 com.xiaomi.mitv.upgrade";
+// A Connect the TV lets in: adb connect, then the TV's state.
+inline const std::vector<std::string> kConnectCalls = {kConnectCall, kStateCall};
+
 class RecordingView : public ActionView {
 public:
     ~RecordingView() override;
@@ -49,6 +58,9 @@ public:
     void setButtonDisabled(ActionCode button, bool disabled) override;
     void appendLog(std::wstring text) override;
     void showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) override;
+    // Kept aside, not among the calls: the window stores it in the registry.
+    void rememberAddress(std::string_view addressUtf8) override;
+    std::string rememberedAddress() const;
 
     std::vector<ViewCall> calls() const;
     std::size_t count() const;
@@ -73,6 +85,7 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<ViewCall> calls_;
+    std::string remembered_;
     std::size_t sequence_ = 0;
     std::size_t messagesShown_ = 0;
     bool holding_ = false;

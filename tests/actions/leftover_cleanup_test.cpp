@@ -67,7 +67,8 @@ TEST_F(LeftoverCleanup, PutsTheButtonsBackBeforeEndingTheInterpreterAndReportsTh
     rig.view.clear();
     rig.run(ACTION_CONNECT);
     EXPECT_EQ(rig.view.logText(), L"connected to 10.0.0.2:5555\r\n");
-    EXPECT_EQ(rig.scenario.calls().size(), 2u);
+    EXPECT_EQ(rig.scenario.calls(), (std::vector<std::string>{test::kConnectCall, test::kStateCall, test::kConnectCall,
+                                                               test::kStateCall}));
     EXPECT_EQ(test::processesNamed(L"cmd.exe").size(), 1u);
 }
 
@@ -130,12 +131,12 @@ TEST_F(LeftoverCleanup, EndsAHangingRemovalWhichSendsNothingMoreAndStartsNothing
     rig.connectAndForget();
     rig.scenario.write("server: running\nuninstall com.miui.systemAdSolution: hang\nuninstall *: not-installed\n");
     WorkerThread bootAds = rig.start(ACTION_REMOVE_BOOT_ADS);
-    ASSERT_TRUE(test::eventually([&] { return rig.scenario.calls().size() == 2; }));
+    ASSERT_TRUE(test::eventually([&] { return rig.scenario.calls().size() == 3; }));
     WorkerThread cleanup = rig.start(ACTION_CLOSE_LEFTOVERS);
     EXPECT_TRUE(cleanup.endsWithin(20s));
     EXPECT_TRUE(bootAds.endsWithin(20s));
 
-    EXPECT_FALSE(contains(rig.scenario.calls(), "shell pm uninstall --user 0 com.xiaomi.mitv.advertise"));
+    EXPECT_FALSE(contains(rig.scenario.calls(), test::kMitvAdvertise));
     EXPECT_EQ(rig.view.logText(), L"删除开机广告 -> " + fromUtf8(kInterruptedLine) + L"\r\n");
     // The cleanup's state stands: the removal does not enable its button again.
     EXPECT_EQ(rig.view.disabledStates(), kNotConnected);

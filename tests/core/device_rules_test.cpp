@@ -108,6 +108,9 @@ TEST(TargetedCommands, NameTheSerialBeforeTheCommand) {
          "adb -s 192.168.1.5:5555 shell cmd package install-existing --user 0 com.xiaomi.mitv.upgrade"},
         {restoreCommand(serial, "com.xiaomi.mitv.upgrade", RestoreForm::pmInstallExisting),
          "adb -s 192.168.1.5:5555 shell pm install-existing --user 0 com.xiaomi.mitv.upgrade"},
+        // Before any TV was connected: the command as adb takes it without a serial.
+        {uninstallCommand("", kSystemUpdatePackages[0]), std::string(kUninstallMitvUpgrade)},
+        {getStateCommand(""), "adb get-state"},
     };
     for (const auto& [built, expected] : cases) EXPECT_EQ(built, expected);
 }

@@ -1,0 +1,105 @@
+// Connect: the address as typed, adb's answer, and whether the TV really lets us in.
+#include "actions/action_worker.h"
+#include "actions/action_worker_parts.h"
+#include "runtime/text_win.h"
+
+namespace oz {
+namespace {
+
+// cmd.exe takes at most 8191 characters a line (Wine warns from 8191 on); it runs the rest of a
+// longer line as a command of its own, which no character check would have seen. One byte is
+// at most one character, so counting bytes is safe in double-byte code pages too.
+constexpr std::size_t kLongestCommandLine = 8190;
+
+// The TV is asked about once a second for this long while its owner decides.
+constexpr unsigned kOwnerWaitMs = 60'000;
+constexpr unsigned kOwnerAskEveryMs = 1'000;
+
+bool reportsConnection(std::string_view answer) { return connectSucceeded(answer) || authenticationFailed(answer); }
+
+}  // namespace
+
+void ActionWorker::connect(const Request& request) {
+    setDisabled(ACTION_CONNECT, true);
+    const std::string address = normaliseAddress(toUtf8(request.ip));
+    const std::string addressBytes = toConsoleCodePage(fromUtf8(address));
+    const std::string command = connectCommand(addressBytes);
+    // Checked on what is typed and on the bytes that would be sent: a best-fit conversion must
+    // not turn a harmless-looking character into a metacharacter.
+    if (!isSafeForCommandLine(address) || !isSafeForCommandLine(addressBytes) || command.size() > kLongestCommandLine) {
+        message(kUnsafeIpMessage, MB_OK | MB_ICONWARNING, false);
+        setDisabled(ACTION_CONNECT, false);
+        return;
+    }
+    connectTo(request, address, command);
+}
+
+void ActionWorker::connectTo(const Request& request, const std::string& address, std::string_view command) {
+    const Reply reply = exchange(request, command);
+    // A cleanup clicked meanwhile has enabled Connect again and greyed the removals: the
+    // buttons stay as it left them.
+    if (cancelled(request)) {
+        if (reply.outcome != Outcome::notSent) log(logLine(reply.text));
+        return;
+    }
+    if (reply.outcome == Outcome::notSent) return setDisabled(ACTION_CONNECT, false);
+    if (reply.outcome == Outcome::interrupted || !reportsConnection(reply.text)) {
+        if (reply.outcome == Outcome::answered) return refused(reply.text);
+        setDisabled(ACTION_CONNECT, false);
+        return log(logLine(reply.text));
+    }
+    const std::string serial = connectedSerial(reply.text).value_or(connectTarget(toConsoleCodePage(fromUtf8(address))));
+    const Admission admission = admitted(request, serial, reply.text);
+    if (admission == Admission::in || admission == Admission::inAfterOwner) connected(serial, address);
+    // Logged last, as a failure's is after its box: the log then reads in the order things happened.
+    if (admission == Admission::in) log(logLine(reply.text));
+}
+
+// "connected to" comes before the TV has let this computer in: its state says whether it has.
+// While the owner has not answered its prompt, the TV is asked again about once a second.
+ActionWorker::Admission ActionWorker::admitted(const Request& request, const std::string& serial,
+                                               const std::string& connectAnswer) {
+    Reply state = exchange(request, getStateCommand(serial));
+    const bool waiting = state.outcome == Outcome::answered && deviceState(state.text) == DeviceState::unauthorized;
+    if (waiting || authenticationFailed(connectAnswer)) {
+        log(logLine(connectAnswer));
+        log(logLine(kAcceptPromptLogLine));
+        if (waiting) state = awaitOwner(request, serial);
+    }
+    if (over(request)) return Admission::gaveUp;
+    if (state.outcome == Outcome::answered && deviceState(state.text) == DeviceState::device)
+        return waiting || authenticationFailed(connectAnswer) ? Admission::inAfterOwner : Admission::in;
+    if (state.outcome == Outcome::answered && deviceState(state.text) == DeviceState::unauthorized) {
+        message(kAuthorizationTimeoutMessage, MB_OK | MB_ICONWARNING, false);
+        setDisabled(ACTION_CONNECT, false);
+        return Admission::gaveUp;
+    }
+    refused(waiting ? state.text : connectAnswer + "\r\n" + state.text);
+    return Admission::refused;
+}
+
+ActionWorker::Reply ActionWorker::awaitOwner(const Request& request, const std::string& serial) {
+    Reply state;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kOwnerWaitMs);
+    while (std::chrono::steady_clock::now() < deadline && pause(request, kOwnerAskEveryMs)) {
+        state = exchange(request, getStateCommand(serial));
+        if (state.outcome != Outcome::answered || deviceState(state.text) != DeviceState::unauthorized) break;
+    }
+    return state;
+}
+
+// The box first, then the log, and Connect takes clicks again once the box is gone.
+void ActionWorker::refused(const std::string& logText) {
+    message(kConnectFailedMessage, MB_OK, false);
+    setDisabled(ACTION_CONNECT, false);
+    log(logLine(logText));
+}
+
+void ActionWorker::connected(const std::string& serial, const std::string& address) {
+    serial_ = serial;
+    view_.rememberAddress(address);
+    setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, false);
+    setDisabled(ACTION_REMOVE_BOOT_ADS, false);
+}
+
+}  // namespace oz
