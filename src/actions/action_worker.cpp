@@ -28,8 +28,9 @@ std::string spelledForConsole(const std::wstring& directory, const ConsoleText& 
 
 }  // namespace
 
-ActionWorker::ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory)
-    : console_(std::move(console)), view_(view) {
+ActionWorker::ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory,
+                           OwnerWait ownerWait)
+    : console_(std::move(console)), view_(view), ownerWait_(ownerWait) {
     const ConsoleText directory = toConsoleText(runDirectory);
     runDirectoryBytes_ = directory.bytes;
     moveCommand_ = moveToFolderCommand(spelledForConsole(runDirectory, directory));

@@ -15,6 +15,12 @@ namespace oz {
 
 class ConsoleHost;
 
+// How long Connect waits for the TV's owner to allow this computer, asking every askEveryMs.
+struct OwnerWait {
+    unsigned limitMs = 60'000;
+    unsigned askEveryMs = 1'000;
+};
+
 class ActionWorker {
 public:
     struct Request {
@@ -25,7 +31,8 @@ public:
         unsigned cleanupsBefore = 0;  // cleanups clicked before this click
     };
 
-    ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory);
+    ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory,
+                 OwnerWait ownerWait = {});
 
     // On the GUI thread, at the click: actions that talk to the interpreter queue up in click order.
     Request request(int code, std::wstring ip);
@@ -84,6 +91,7 @@ private:
     std::string moveCommand_;        // what takes the interpreter there
     std::string movedPrompt_;        // its prompt once there (a share's mapped drive, say)
     std::string serial_;             // the TV that was connected, as adb names it
+    const OwnerWait ownerWait_;
     TurnQueue turns_;
     std::atomic<unsigned> cleanups_{0};  // counted at the click
     std::mutex viewGate_;  // closing_ changes only under it, so no write starts after shutDown

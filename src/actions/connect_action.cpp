@@ -11,10 +11,6 @@ namespace {
 // at most one character, so counting bytes is safe in double-byte code pages too.
 constexpr std::size_t kLongestCommandLine = 8190;
 
-// The TV is asked about once a second for this long while its owner decides.
-constexpr unsigned kOwnerWaitMs = 60'000;
-constexpr unsigned kOwnerAskEveryMs = 1'000;
-
 bool reportsConnection(std::string_view answer) { return connectSucceeded(answer) || authenticationFailed(answer); }
 
 }  // namespace
@@ -80,8 +76,8 @@ ActionWorker::Admission ActionWorker::admitted(const Request& request, const std
 
 ActionWorker::Reply ActionWorker::awaitOwner(const Request& request, const std::string& serial) {
     Reply state;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kOwnerWaitMs);
-    while (std::chrono::steady_clock::now() < deadline && pause(request, kOwnerAskEveryMs)) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ownerWait_.limitMs);
+    while (std::chrono::steady_clock::now() < deadline && pause(request, ownerWait_.askEveryMs)) {
         state = exchange(request, getStateCommand(serial));
         if (state.outcome != Outcome::answered || deviceState(state.text) != DeviceState::unauthorized) break;
     }

@@ -276,7 +276,7 @@ bool eventually(const std::function<bool()>& condition, std::chrono::millisecond
 WorkerRig::WorkerRig(Options options)
     : programFolder(options.programFolderName),
       currentDirectory(options.startInProgramFolder ? programFolder.path() : otherFolder.path()),
-      worker(console, view, programFolder.path().wstring()) {
+      worker(console, view, programFolder.path().wstring(), options.ownerWait) {
     scenario.write(options.scenario);
     fs::copy_file(FakeAdbScenario::adbExe(), programFolder.path() / L"adb.exe");
     console->start();

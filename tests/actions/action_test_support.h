@@ -163,6 +163,7 @@ public:
         bool startInProgramFolder = false;
         // Whether the first click comes only once the interpreter's banner is all there.
         bool waitForBanner = true;
+        OwnerWait ownerWait = {};
     };
 
     explicit WorkerRig(Options options);
