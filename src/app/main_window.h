@@ -41,7 +41,7 @@ private:
     void onActionButtonClicked();
     void onOutputBoxGotFocus();
     Control& button(ActionCode code);
-    void startWorker(ActionWorker::Request request);
+    bool startWorker(ActionWorker::Request request);
     struct WorkerStart;
     static DWORD WINAPI actionThreadProc(LPVOID parameter);
 

@@ -91,6 +91,8 @@ public:
     EventHandler onCanClose;
 
     bool isGuiThread() const { return ::GetCurrentThreadId() == guiThread_; }
+    // GUI thread: enables or greys one of the window's controls; the focus stays where keys reach.
+    void enableControl(HWND control, bool enabled);
     static LRESULT CALLBACK classProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -101,6 +103,9 @@ private:
     LRESULT onClose();
     LRESULT onNcHitTest(WPARAM wParam, LPARAM lParam);
     bool onActivate(WPARAM wParam);
+    LRESULT onNextControl(WPARAM wParam, LPARAM lParam);
+    HWND focusOnActivation() const;
+    bool isEscapeWithoutFocus(const MSG& message) const;
     Control* controlById(int id);
     void create(HWND owner);
 
@@ -108,7 +113,7 @@ private:
     std::vector<std::unique_ptr<Control>> controls_;
     std::atomic<HWND> hwnd_{nullptr};  // read by workers posting to the window
     DWORD guiThread_ = 0;
-    HWND lastFocus_ = nullptr;
+    HWND lastFocus_ = nullptr;  // where the focus goes back to: on activation, or once enabled again
 };
 
 // Inside a handler: the control whose event it is (the source of a redirected event).
