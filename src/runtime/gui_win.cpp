@@ -352,10 +352,10 @@ HWND Window::focusOnActivation() const {
     return first ? first : window;
 }
 
-// Disabling the focused control would leave the focus nowhere (Windows and Wine drop it), and
-// Esc, Tab and Enter would no longer reach the dialog manager. The window holds the focus
-// instead and gives it back when the control is enabled again, unless it has moved on. Not
-// the next control: a second Enter would press that one.
+// A disabled window takes no keys (Wine even drops the focus), so greying the focused control
+// would keep Esc, Tab and Enter from the dialog manager. The window holds the focus instead and
+// gives it back when the control is enabled again, unless it has moved on. Not the next
+// control: a second Enter would press that one.
 void Window::enableControl(HWND control, bool enabled) {
     if (!enabled && ::GetFocus() == control) {
         lastFocus_ = control;
