@@ -35,12 +35,15 @@ void clickConnectThatSucceeds(const AppUnderTest& app) {
     EXPECT_FALSE(app.isEnabled(kConnectButtonId));
 }
 
-// The clicked button takes the focus, is greyed while the removal runs, then enabled again.
+// The clicked button takes the focus, is greyed while the removal runs, then enabled again
+// with the focus back on it.
 void clickRemoval(const AppUnderTest& app) {
     ASSERT_TRUE(app.connect(kTv)) << app.describe();
     ASSERT_TRUE(app.click(kRemoveSystemUpdateButtonId));
     ASSERT_TRUE(waitFor([&] { return !app.isEnabled(kRemoveSystemUpdateButtonId); })) << app.describe();
     ASSERT_TRUE(waitFor([&] { return app.isEnabled(kRemoveSystemUpdateButtonId); })) << app.describe();
+    EXPECT_TRUE(waitFor([&] { return app.focusedId() == kRemoveSystemUpdateButtonId; }))
+        << "focus on " << app.focusedId();
     EXPECT_EQ(app.adbCalls(), (std::vector<std::string>{kConnectTv, kUninstallUpgrade}));
 }
 
