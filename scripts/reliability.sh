@@ -131,9 +131,9 @@ ${findings:-None.}
 - Interpreter killed: the \`cmd.exe\` whose parent is Ozarith.exe is terminated with
   TerminateProcess once the hanging adb.exe has logged its call; the figure runs from that call
   until the failure box is up or Connect takes clicks, polled without pause.
-- Window closed: WM_CLOSE posted to the main window, or Esc as WM_KEYDOWN and WM_KEYUP posted to
-  the control that has the program's keyboard focus; the figure runs from then until the process
-  handle is signalled.
+- Window closed: WM_CLOSE posted to the main window, or Esc pressed through SendInput with the
+  main window brought to the front; the figure runs from then until the process handle is
+  signalled. Clicks are real ones too, at the centre of the button.
 - Hostile IP texts go in through WM_SETTEXT, so the IP box holds them exactly as written; the
   double refuses every connect, so a text that does get through leaves Connect usable. A file or
   folder appearing in the program folder, or any adb call beyond one \`connect …:5555\`, fails.

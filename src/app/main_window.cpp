@@ -101,16 +101,23 @@ void MainWindow::onActionButtonClicked() {
     const Control* clicked = eventComponent();
     if (!clicked) return;
     const int code = actionCodeFromTag(clicked->tag());
-    startWorker(worker_.request(code, window_.control(kIpBoxName).content()));
+    // Greyed at the click, not at the worker's turn: a second click while another action holds
+    // the interpreter would queue the same action again. The worker enables it when done.
+    const bool greys = code == ACTION_CONNECT || code == ACTION_REMOVE_BOOT_ADS || code == ACTION_REMOVE_SYSTEM_UPDATE;
+    if (greys) button(static_cast<ActionCode>(code)).setDisabled(true);
+    if (!startWorker(worker_.request(code, window_.control(kIpBoxName).content())) && greys)
+        button(static_cast<ActionCode>(code)).setDisabled(false);
 }
 
-void MainWindow::startWorker(ActionWorker::Request request) {
+bool MainWindow::startWorker(ActionWorker::Request request) {
     auto start = std::make_unique<WorkerStart>(WorkerStart{shared_from_this(), std::move(request)});
     UniqueHandle thread(::CreateThread(nullptr, 0, actionThreadProc, start.get(), 0, nullptr));
-    if (thread)
-        (void)start.release();  // the worker owns it now
-    else
+    if (!thread) {
         worker_.abandon(start->request);
+        return false;
+    }
+    (void)start.release();  // the worker owns it now
+    return true;
 }
 
 DWORD WINAPI MainWindow::actionThreadProc(LPVOID parameter) {

@@ -43,7 +43,7 @@ private:
     void onOutputBoxGotFocus();
     void onRemovalContextMenu(ActionCode removal, POINT at);
     Control& button(ActionCode code);
-    void startWorker(ActionWorker::Request request);
+    bool startWorker(ActionWorker::Request request);
     struct WorkerStart;
     static DWORD WINAPI actionThreadProc(LPVOID parameter);
 

@@ -164,7 +164,7 @@ int Control::height() const {
 
 void Control::setDisabled(bool disabled) {
     if (owner_.isGuiThread()) {
-        ::EnableWindow(hwnd_, disabled ? FALSE : TRUE);
+        owner_.enableControl(hwnd_, !disabled);
         return;
     }
     // A window already gone takes no more writes: PostMessage to null would post to this thread.
@@ -252,7 +252,7 @@ void Window::create(HWND owner) {
     if (onCreated) onCreated();
     if (layout_.visible) {
         ::ShowWindow(hwnd_, SW_SHOW);
-        if (HWND first = ::GetNextDlgTabItem(hwnd_, nullptr, FALSE)) ::SetFocus(first);
+        ::SetFocus(focusOnActivation());
     }
 }
 
@@ -271,6 +271,10 @@ void Window::showModal(HWND owner) {
         }
         if (got < 0) break;
         // The dialog manager gives Tab navigation, and turns Esc into IDCANCEL.
+        if (isEscapeWithoutFocus(message)) {
+            ::SendMessageW(hwnd_, WM_COMMAND, IDCANCEL, 0);
+            continue;
+        }
         if (isLoaded() && ::IsDialogMessageW(hwnd_, &message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
@@ -298,6 +302,7 @@ LRESULT Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
         if (onActivate(wParam)) return 0;
         break;
+    case WM_NEXTDLGCTL: return onNextControl(wParam, lParam);
     case kSetDisabledMessage:
     case kAppendTextMessage: return onPosted(message, wParam, lParam);
     case WM_NCDESTROY: hwnd_ = nullptr; break;
@@ -336,8 +341,8 @@ bool Window::onActivate(WPARAM wParam) {
         if (focused && ::IsChild(hwnd_, focused)) lastFocus_ = focused;
         return false;
     }
-    if (HIWORD(wParam) != 0 || !lastFocus_ || !::IsWindow(lastFocus_)) return false;  // minimised, or nothing to restore
-    ::SetFocus(lastFocus_);
+    if (HIWORD(wParam) != 0) return false;  // minimised
+    ::SetFocus(focusOnActivation());
     return true;
 }
 
@@ -389,6 +394,43 @@ int popupMenu(HWND owner, POINT at, const std::vector<MenuItem>& items) {
     return static_cast<int>(::TrackPopupMenu(menu.get(), flags, at.x, at.y, 0, owner, nullptr));
 }
 
+// A greyed control cannot hold the focus: keys would then reach no window of ours.
+HWND Window::focusOnActivation() const {
+    if (lastFocus_ && ::IsWindow(lastFocus_) && ::IsWindowEnabled(lastFocus_)) return lastFocus_;
+    HWND window = hwnd_;
+    HWND first = ::GetNextDlgTabItem(window, nullptr, FALSE);
+    return first ? first : window;
+}
+
+// A disabled window takes no keys (Wine even drops the focus), so greying the focused control
+// would keep Esc, Tab and Enter from the dialog manager. The window holds the focus instead and
+// gives it back when the control is enabled again, unless it has moved on. Not the next
+// control: a second Enter would press that one.
+void Window::enableControl(HWND control, bool enabled) {
+    if (!enabled && ::GetFocus() == control) {
+        lastFocus_ = control;
+        ::SetFocus(hwnd_);
+    }
+    ::EnableWindow(control, enabled ? TRUE : FALSE);
+    if (enabled && control == lastFocus_ && ::GetFocus() == hwnd_) ::SetFocus(control);
+}
+
+// What a dialog does for WM_NEXTDLGCTL; a multi-line edit box sends it for Tab.
+LRESULT Window::onNextControl(WPARAM wParam, LPARAM lParam) {
+    HWND focused = ::GetFocus();
+    HWND from = focused == hwnd_ ? nullptr : focused;
+    HWND next = lParam ? reinterpret_cast<HWND>(wParam) : ::GetNextDlgTabItem(hwnd_, from, wParam != 0);
+    if (next) ::SetFocus(next);
+    return 0;
+}
+
+// With no focus the system sends keys to the active window as system keys, which the dialog
+// manager ignores; Alt+Esc (context bit 29) is the system's own.
+bool Window::isEscapeWithoutFocus(const MSG& message) const {
+    return message.hwnd == hwnd_ && message.message == WM_SYSKEYDOWN && message.wParam == VK_ESCAPE &&
+           (message.lParam & (1 << 29)) == 0;
+}
+
 LRESULT Window::onNcHitTest(WPARAM wParam, LPARAM lParam) {
     const LRESULT hit = ::DefWindowProcW(hwnd_, WM_NCHITTEST, wParam, lParam);
     return layout_.dragByBackground && hit == HTCLIENT ? HTCAPTION : hit;
@@ -400,7 +442,7 @@ LRESULT Window::onPosted(UINT message, WPARAM wParam, LPARAM lParam) {
         std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
         if (control) control->appendNow(*text);
     } else if (control) {
-        ::EnableWindow(control->handle(), lParam ? FALSE : TRUE);
+        enableControl(control->handle(), lParam == 0);
     }
     return 0;
 }

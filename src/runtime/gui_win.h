@@ -96,6 +96,8 @@ public:
     bool isGuiThread() const { return ::GetCurrentThreadId() == guiThread_; }
     // GUI thread, once created: a tip shown while the pointer rests on the control.
     void addTooltip(const Control& control, std::string_view textUtf8);
+    // GUI thread: enables or greys one of the window's controls; the focus stays where keys reach.
+    void enableControl(HWND control, bool enabled);
     static LRESULT CALLBACK classProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -107,6 +109,9 @@ private:
     LRESULT onNcHitTest(WPARAM wParam, LPARAM lParam);
     LRESULT onContextMenu(WPARAM wParam, LPARAM lParam);
     bool onActivate(WPARAM wParam);
+    LRESULT onNextControl(WPARAM wParam, LPARAM lParam);
+    HWND focusOnActivation() const;
+    bool isEscapeWithoutFocus(const MSG& message) const;
     Control* controlById(int id);
     void create(HWND owner);
 
@@ -114,8 +119,8 @@ private:
     std::vector<std::unique_ptr<Control>> controls_;
     std::atomic<HWND> hwnd_{nullptr};  // read by workers posting to the window
     DWORD guiThread_ = 0;
-    HWND lastFocus_ = nullptr;
-    HWND tooltip_ = nullptr;  // a child of the window: destroyed with it
+    HWND lastFocus_ = nullptr;  // where the focus goes back to: on activation, or once enabled again
+    HWND tooltip_ = nullptr;    // a child of the window: destroyed with it
 };
 
 // Inside a handler: the control whose event it is (the source of a redirected event).

@@ -57,21 +57,16 @@ TEST(E2eRemoval, LogsOneLinePerCommandAndEnablesItsButtonAgain) {
 // mix their commands and read each other's answers.
 TEST(E2eRemoval, OverlappingClicksRunWholeExchangesInClickOrder) {
     const AppUnderTest app("server: running\ndefaults: delay 300");
-    app.setIp(kTv);
-    ASSERT_TRUE(app.doubleClick(kConnectButtonId));
-    ASSERT_TRUE(waitFor([&] { return app.logText() == kConnected + kConnected; })) << app.describe();
-    ASSERT_TRUE(waitFor([&] { return app.isEnabled(kRemoveBootAdsButtonId); })) << app.describe();
-
-    ASSERT_TRUE(app.doubleClick(kRemoveBootAdsButtonId));
+    ASSERT_TRUE(app.connect(kTv)) << app.describe();
+    ASSERT_TRUE(app.click(kRemoveBootAdsButtonId));
     ASSERT_TRUE(app.click(kRemoveSystemUpdateButtonId));
-    const std::wstring bootAds = L"删除开机广告 -> Success\r\n删除开机广告 -> Success\r\n";
+    const std::wstring bootAds = L"删除开机广告 -> Success\r\n";
     EXPECT_TRUE(waitFor([&] {
-        return app.logText() == kConnected + kConnected + bootAds + bootAds + L"删除系统更新 ->Success\r\n" &&
+        return app.logText() == kConnected + bootAds + bootAds + L"删除系统更新 ->Success\r\n" &&
                app.isEnabled(kRemoveBootAdsButtonId) && app.isEnabled(kRemoveSystemUpdateButtonId);
     })) << app.describe();
-    EXPECT_EQ(app.adbCalls(), (std::vector<std::string>{kConnectTv, kConnectTv, kUninstallAdSolution,
-                                                        kUninstallAdvertise, kUninstallAdSolution, kUninstallAdvertise,
-                                                        kUninstallUpgrade}));
+    EXPECT_EQ(app.adbCalls(),
+              (std::vector<std::string>{kConnectTv, kUninstallAdSolution, kUninstallAdvertise, kUninstallUpgrade}));
     EXPECT_FALSE(app.isEnabled(kConnectButtonId));
 }
 

@@ -45,10 +45,7 @@ TEST(E2eClose, EndsTheProgramPromptlyWhileAnActionWaits) {
         const auto since = [&] {
             return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
         };
-        if (step.viaEsc)
-            app.pressEsc();
-        else
-            app.pressCloseBox();
+        ASSERT_TRUE(step.viaEsc ? app.pressEsc() : app.pressCloseBox()) << app.describe();
         // Under Xvfb without a window manager Wine spends about 2 s taking a window off the X
         // screen after it is hidden: the process ends that much after the window disappears.
         const bool hidden = waitFor([&] { return !::IsWindowVisible(app.mainWindow()); }, 5s);

@@ -1,7 +1,8 @@
 #pragma once
-// Drives the real Ozarith.exe the way a person would: types into the IP box, clicks buttons,
-// reads the log box and the message boxes, presses OK and Esc. The program runs from a private
-// folder of its own, next to a copy of the fake adb.exe with a scenario chosen by the test.
+// Drives the real Ozarith.exe the way a person would: types into the IP box, clicks buttons and
+// presses keys with real input (support/real_input.h), reads the log box and the message boxes.
+// The program runs from a private folder of its own, next to a copy of the fake adb.exe with a
+// scenario chosen by the test.
 //
 // Every wait is bounded. The program and everything it starts (cmd.exe, adb.exe) live in one
 // job object that is terminated at the end, so nothing outlives the driver.
@@ -81,11 +82,10 @@ public:
     void setIp(std::wstring_view ip) const;
     bool isEnabled(int id) const { return ::IsWindowEnabled(control(id)) != FALSE; }
 
-    // A click as the button would report it to the window. Nothing is sent, and false comes
-    // back, while the button is greyed. doubleClick puts both clicks in the queue before the
-    // program can react to the first, as a quick double click does.
-    bool click(int id) const;
-    bool doubleClick(int id) const;
+    // Brings the main window to the front and clicks the centre of the button count times in
+    // quick succession, all queued before the program can react to the first. Nothing is sent,
+    // and false comes back, while the button is greyed or something else is in front of it.
+    bool click(int id, int count = 1) const;
     // Types ip, clicks Connect and waits until both uninstall buttons take clicks.
     bool connect(std::wstring_view ip = L"127.0.0.1") const;
 
@@ -93,11 +93,18 @@ public:
     std::optional<MessageBoxSeen> findMessageBox(std::wstring_view textPart = {}) const;
     std::optional<MessageBoxSeen> waitForMessageBox(std::wstring_view textPart = {},
                                                     std::chrono::milliseconds bound = kLongWait) const;
+    // Enter on the box (its OK button has the focus); waits until the box is gone.
     void pressOk(const MessageBoxSeen& box) const;
 
-    // Esc in the control that has the keyboard focus, or the close box of the window.
-    void pressEsc() const;
-    void pressCloseBox() const;
+    // A key pressed and released in the main window, brought to the front unless it is there:
+    // it goes to the control with the focus. False when the window could not be brought forward.
+    bool pressKey(WORD virtualKey) const;
+    bool pressEsc() const { return pressKey(VK_ESCAPE); }
+    // What the close box sends. Not a real click: on a bare Xvfb the caption is not part of the
+    // window for Wine's hit-testing (docs/wine-vs-windows.md).
+    bool pressCloseBox() const;
+    // The id of the control with the keyboard focus; 0 for the main window itself, -1 for none.
+    int focusedId() const;
     bool processExited(std::chrono::milliseconds bound = kLongWait) const;
 
     // Buttons, log, open boxes and adb calls in a few lines, for failure messages.
@@ -106,8 +113,6 @@ public:
 private:
     void start();
     HWND findMainWindow() const;
-    bool post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
-    bool postClicks(int id, int count) const;
 
     TempFolder folder_;
     FakeAdbScenario adb_;
