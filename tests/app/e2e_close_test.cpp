@@ -22,8 +22,8 @@ struct CloseCase {
 TEST(E2eClose, EndsTheProgramPromptlyWhileAnActionWaits) {
     const CloseCase cases[] = {
         {"Esc during a Connect that hangs", "connect: hang", kConnectButtonId, 1, false, true},
-        {"close box during a boot-ads removal that hangs", "uninstall: hang", kRemoveBootAdsButtonId, 2, false, false},
-        {"Esc during a system-update removal that hangs", "uninstall: hang", kRemoveSystemUpdateButtonId, 2, false,
+        {"close box during a boot-ads removal that hangs", "uninstall: hang", kRemoveBootAdsButtonId, 3, false, false},
+        {"Esc during a system-update removal that hangs", "uninstall: hang", kRemoveSystemUpdateButtonId, 3, false,
          true},
         {"close box while the failed Connect's box is up", "connect: refused", kConnectButtonId, 1, true, false},
     };

@@ -16,7 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::wstring kTv = L"127.0.0.1";
-const std::string kConnectTv = "connect 127.0.0.1:5555";
 const std::wstring kConnectFailed = L"连接失败,请检查是否在同一个局域网内";
 
 TEST(E2eStartUp, ShowsTheWindowWithItsChineseCaptionsAndOnlyConnectAndLeftoversEnabled) {
@@ -86,7 +85,7 @@ TEST(E2eConnect, OnlyAnAnswerHoldingConnectedToInExactCaseConnects) {
             expectConnected(app, step);
         else
             expectRefused(app, step);
-        EXPECT_EQ(app.adbCalls(), std::vector<std::string>{kConnectTv});
+        EXPECT_EQ(app.adbCalls(), (step.succeeds ? std::vector{kConnectTv, kStateTv} : std::vector{kConnectTv}));
     }
 }
 
@@ -144,7 +143,7 @@ TEST(E2eConnect, RefusesIpTextsThatCmdWouldTakeForMoreThanAnAddress) {
     }
     // The refusals left nothing behind: a plain address still connects.
     EXPECT_TRUE(app.connect(kTv)) << app.describe();
-    EXPECT_EQ(app.adbCalls(), std::vector<std::string>{kConnectTv});
+    EXPECT_EQ(app.adbCalls(), (std::vector<std::string>{kConnectTv, kStateTv}));
 }
 
 // The interpreter must work in the program's folder to find adb.exe there, whatever its name:
@@ -159,7 +158,7 @@ TEST(E2eConnect, WorksFromAProgramFolderWithBlanksAmpersandAndChinese) {
             return app.logText() == L"connected to 127.0.0.1:5555\r\n删除系统更新 ->Success\r\n";
         })) << app.describe();
         EXPECT_EQ(app.adbCalls(),
-                  (std::vector<std::string>{kConnectTv, "shell pm uninstall --user 0 com.xiaomi.mitv.upgrade"}));
+                  (std::vector<std::string>{kConnectTv, kStateTv, kUninstallUpgrade}));
     }
 }
 

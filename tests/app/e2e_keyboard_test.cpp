@@ -14,10 +14,6 @@ namespace oz::test {
 namespace {
 
 const std::wstring kTv = L"127.0.0.1";
-const std::string kConnectTv = "connect 127.0.0.1:5555";
-const std::string kUninstallAdSolution = "shell pm uninstall --user 0 com.miui.systemAdSolution";
-const std::string kUninstallAdvertise = "shell pm uninstall --user 0 com.xiaomi.mitv.advertise";
-const std::string kUninstallUpgrade = "shell pm uninstall --user 0 com.xiaomi.mitv.upgrade";
 
 bool exitedNormally(const AppUnderTest& app) {
     DWORD code = 1;
@@ -44,7 +40,7 @@ void clickRemoval(const AppUnderTest& app) {
     ASSERT_TRUE(waitFor([&] { return app.isEnabled(kRemoveSystemUpdateButtonId); })) << app.describe();
     EXPECT_TRUE(waitFor([&] { return app.focusedId() == kRemoveSystemUpdateButtonId; }))
         << "focus on " << app.focusedId();
-    EXPECT_EQ(app.adbCalls(), (std::vector<std::string>{kConnectTv, kUninstallUpgrade}));
+    EXPECT_EQ(app.adbCalls(), (std::vector<std::string>{kConnectTv, kStateTv, kUninstallUpgrade}));
 }
 
 // The box takes the activation and hands it back when it is answered with Enter.
@@ -118,7 +114,7 @@ TEST(E2eKeyboard, EnterAndSpaceOnTheFocusedButtonStartItsActionAndTabGoesOnAfter
         ASSERT_TRUE(waitFor([&] { return app.focusedId() == kConnectButtonId; })) << "focus on " << app.focusedId();
         ASSERT_TRUE(app.pressKey(key));
         ASSERT_TRUE(waitFor([&] { return app.isEnabled(kRemoveBootAdsButtonId); })) << app.describe();
-        EXPECT_EQ(app.adbCalls(), std::vector<std::string>{kConnectTv});
+        EXPECT_EQ(app.adbCalls(), (std::vector<std::string>{kConnectTv, kStateTv}));
         ASSERT_TRUE(app.pressKey(VK_TAB));
         EXPECT_TRUE(waitFor([&] { return app.focusedId() > 0 && app.isEnabled(app.focusedId()); }))
             << "Tab after the Connect left the focus on " << app.focusedId();
@@ -156,11 +152,11 @@ TEST(E2eKeyboard, QuickRepeatedClicksWhileAnotherActionRunsStartOneAction) {
         const AppUnderTest app("server: running\nuninstall: delay 1500 success");
         ASSERT_TRUE(app.connect(kTv)) << app.describe();
         ASSERT_TRUE(app.click(step.holder));
-        ASSERT_TRUE(waitFor([&] { return app.adbCalls().size() == 2; })) << app.describe();
+        ASSERT_TRUE(waitFor([&] { return app.adbCalls().size() == 3; })) << app.describe();
         ASSERT_TRUE(app.click(step.clicked, 3));
         ASSERT_TRUE(waitFor([&] { return app.isEnabled(step.holder); })) << app.describe();
         ASSERT_TRUE(app.click(step.holder));
-        const auto expected = joined({{kConnectTv}, step.holderCalls, step.clickedCalls, step.holderCalls});
+        const auto expected = joined({{kConnectTv, kStateTv}, step.holderCalls, step.clickedCalls, step.holderCalls});
         EXPECT_TRUE(waitFor([&] { return app.adbCalls().size() >= expected.size() && app.isEnabled(step.holder); }))
             << app.describe();
         EXPECT_EQ(app.adbCalls(), expected);

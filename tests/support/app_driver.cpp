@@ -87,8 +87,10 @@ std::size_t countProcesses(std::wstring_view exeName) {
 }
 
 AppUnderTest::AppUnderTest(std::string_view scenario, std::wstring_view folderName,
-                           std::chrono::milliseconds firstClickAfter)
+                           std::chrono::milliseconds firstClickAfter, bool keepRememberedAddress)
     : folder_(folderName) {
+    // The tests share one Wine user: each starts as a first start unless it asks otherwise.
+    if (!keepRememberedAddress) ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Ozarith");
     fs::copy_file(buildBinDir() / L"Ozarith.exe", folder() / L"Ozarith.exe");
     fs::copy_file(FakeAdbScenario::adbExe(), folder() / L"adb.exe");
     if (!scenario.empty()) writeScenario(scenario);
@@ -165,6 +167,20 @@ bool AppUnderTest::click(int id, int count) const {
     if (!isEnabled(id) || !bringToFront(main_)) return false;
     const POINT centre = centreOf(control(id));
     return ::WindowFromPoint(centre) == control(id) && clickAt(centre, count);
+}
+
+bool AppUnderTest::rightClick(int id) const {
+    std::this_thread::sleep_until(firstClick_);
+    return bringToFront(main_) && rightClickAt(centreOf(control(id)));
+}
+
+HWND AppUnderTest::findPopupMenu() const {
+    HWND found = nullptr;
+    forEachTopLevelWindow([&](HWND window) {
+        if (processOf(window) == processId_ && ::IsWindowVisible(window) && className(window) == L"#32768") found = window;
+        return found == nullptr;
+    });
+    return found;
 }
 
 bool AppUnderTest::connect(std::wstring_view ip) const {

@@ -42,6 +42,13 @@ bool waitFor(Predicate predicate, std::chrono::milliseconds bound = kLongWait) {
     }
 }
 
+// What the fake adb records for the program's commands to the TV at 127.0.0.1.
+inline const std::string kConnectTv = "connect 127.0.0.1:5555";
+inline const std::string kStateTv = "-s 127.0.0.1:5555 get-state";
+inline const std::string kUninstallAdSolution = "-s 127.0.0.1:5555 shell pm uninstall --user 0 com.miui.systemAdSolution";
+inline const std::string kUninstallAdvertise = "-s 127.0.0.1:5555 shell pm uninstall --user 0 com.xiaomi.mitv.advertise";
+inline const std::string kUninstallUpgrade = "-s 127.0.0.1:5555 shell pm uninstall --user 0 com.xiaomi.mitv.upgrade";
+
 // A standard message box ("#32770" with the program's caption "信息：") of the program.
 struct MessageBoxSeen {
     HWND handle = nullptr;
@@ -58,8 +65,10 @@ public:
     // blanks, '&', Chinese), writes the scenario (empty: adb's built-in default, all succeeds),
     // starts the program and waits for its main window. Throws when it does not appear.
     // Clicks wait until firstClickAfter has passed since the window showed.
+    // The address the program remembers from an earlier run is forgotten first, unless asked.
     explicit AppUnderTest(std::string_view scenario = {}, std::wstring_view folderName = L"app",
-                          std::chrono::milliseconds firstClickAfter = kFirstClickAfter);
+                          std::chrono::milliseconds firstClickAfter = kFirstClickAfter,
+                          bool keepRememberedAddress = false);
     ~AppUnderTest();
     AppUnderTest(const AppUnderTest&) = delete;
     AppUnderTest& operator=(const AppUnderTest&) = delete;
@@ -86,6 +95,10 @@ public:
     // quick succession, all queued before the program can react to the first. Nothing is sent,
     // and false comes back, while the button is greyed or something else is in front of it.
     bool click(int id, int count = 1) const;
+    // A right-click on the centre of the control, greyed or not, with the window in front.
+    bool rightClick(int id) const;
+    // The program's pop-up menu while one is open, else null.
+    HWND findPopupMenu() const;
     // Types ip, clicks Connect and waits until both uninstall buttons take clicks.
     bool connect(std::wstring_view ip = L"127.0.0.1") const;
 

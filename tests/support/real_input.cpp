@@ -64,6 +64,14 @@ bool clickAt(POINT at, int count) {
     return send(std::move(inputs));
 }
 
+bool rightClickAt(POINT at) {
+    return send({mouse(at, 0), mouse(at, MOUSEEVENTF_RIGHTDOWN), mouse(at, MOUSEEVENTF_RIGHTUP)});
+}
+
+bool sendShiftF10() {
+    return send({key(VK_SHIFT, 0), key(VK_F10, 0), key(VK_F10, KEYEVENTF_KEYUP), key(VK_SHIFT, KEYEVENTF_KEYUP)});
+}
+
 bool pressKey(WORD virtualKey) {
     return send({key(virtualKey, 0), key(virtualKey, KEYEVENTF_KEYUP)});
 }

@@ -17,6 +17,10 @@ POINT centreOf(HWND window);
 // Moves the pointer to at and presses and releases the left button count times, all in one
 // go, as fast as a person's quickest clicks. True when the system took every event.
 bool clickAt(POINT at, int count = 1);
+// The same with the right button, once.
+bool rightClickAt(POINT at);
+// Shift+F10, the keyboard's way to a control's menu.
+bool sendShiftF10();
 // Presses and releases one key. True when the system took both events.
 bool pressKey(WORD virtualKey);
 
