@@ -303,6 +303,7 @@ LRESULT Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (onActivate(wParam)) return 0;
         break;
     case WM_NEXTDLGCTL: return onNextControl(wParam, lParam);
+    case DM_GETDEFID: return onGetDefaultId();
     case kSetDisabledMessage:
     case kAppendTextMessage: return onPosted(message, wParam, lParam);
     case WM_NCDESTROY: hwnd_ = nullptr; break;
@@ -422,6 +423,16 @@ LRESULT Window::onNextControl(WPARAM wParam, LPARAM lParam) {
     HWND next = lParam ? reinterpret_cast<HWND>(wParam) : ::GetNextDlgTabItem(hwnd_, from, wParam != 0);
     if (next) ::SetFocus(next);
     return 0;
+}
+
+// Enter presses the focused push button: the dialog manager makes a button the default one
+// when Tab reaches it, not when a click gives it the focus.
+LRESULT Window::onGetDefaultId() const {
+    HWND focused = ::GetFocus();
+    if (!focused || !::IsChild(hwnd_, focused) || !::IsWindowEnabled(focused)) return 0;
+    const LRESULT code = ::SendMessageW(focused, WM_GETDLGCODE, 0, 0);
+    if ((code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) == 0) return 0;
+    return MAKELRESULT(::GetDlgCtrlID(focused), DC_HASDEFID);
 }
 
 // With no focus the system sends keys to the active window as system keys, which the dialog

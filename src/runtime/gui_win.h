@@ -110,6 +110,7 @@ private:
     LRESULT onContextMenu(WPARAM wParam, LPARAM lParam);
     bool onActivate(WPARAM wParam);
     LRESULT onNextControl(WPARAM wParam, LPARAM lParam);
+    LRESULT onGetDefaultId() const;
     HWND focusOnActivation() const;
     bool isEscapeWithoutFocus(const MSG& message) const;
     Control* controlById(int id);

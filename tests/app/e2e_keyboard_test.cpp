@@ -121,6 +121,22 @@ TEST(E2eKeyboard, EnterAndSpaceOnTheFocusedButtonStartItsActionAndTabGoesOnAfter
     }
 }
 
+// The focus comes back to a clicked removal button once it is enabled again, so a key on it
+// runs it once more, as a click would.
+TEST(E2eKeyboard, EnterAndSpaceOnAClickedButtonRunItAgain) {
+    for (const WORD key : {WORD{VK_RETURN}, WORD{VK_SPACE}}) {
+        SCOPED_TRACE(key == VK_RETURN ? "Enter" : "Space");
+        const AppUnderTest app("server: running");
+        ASSERT_TRUE(app.connect(kTv)) << app.describe();
+        ASSERT_TRUE(app.click(kRemoveSystemUpdateButtonId));
+        ASSERT_TRUE(waitFor([&] { return app.adbCalls().size() == 2 && app.isEnabled(kRemoveSystemUpdateButtonId); }))
+            << app.describe();
+        ASSERT_TRUE(app.pressKey(key));
+        EXPECT_TRUE(waitFor([&] { return app.adbCalls().size() == 3; })) << app.describe();
+        EXPECT_EQ(app.adbCalls(), (std::vector<std::string>{kConnectTv, kUninstallUpgrade, kUninstallUpgrade}));
+    }
+}
+
 struct RepeatCase {
     const char* what;
     int holder;  // a slow removal that holds the interpreter
