@@ -14,6 +14,8 @@ ctest --test-dir build/host --output-on-failure
 echo "== Windows build and tests under Wine"
 bash scripts/configure-win.sh
 cmake --build build/win
+echo "== the same sources with clang"
+bash scripts/clang-check.sh
 export OZ_WINEPREFIX=$PWD/build/win/wineprefix
 bash scripts/with-display.sh ctest --test-dir build/win --output-on-failure
 
