@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev clang
   wine64 wine fonts-wine xvfb x11-apps x11-utils xdotool imagemagick zip
   fonts-noto-cjk python3
   adb iproute2 util-linux openssl
