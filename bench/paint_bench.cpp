@@ -15,7 +15,7 @@
 #include "bench_support.h"
 #include "resources/info_icon_gif.h"
 #include "runtime/system_info_win.h"
-#include "ui/help_icon_win.h"
+#include "ui/main_window_proc_win.h"
 
 namespace {
 

@@ -5,9 +5,7 @@
 # Takes a few minutes; a benchmark that fails stops the script and leaves the page as it was.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/build-libpng.sh
-bash scripts/configure-win.sh
+bash scripts/prepare-win.sh
 benches=(exchange_bench startup_bench cpu_bench paint_bench image_bench)
 cmake --build build/win --target Ozarith fake_adb minimal_window "${benches[@]}"
 

@@ -3,9 +3,7 @@
 # licence, and its SHA-256 beside it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/build-libpng.sh
-bash scripts/configure-win.sh
+bash scripts/prepare-win.sh
 cmake --build build/win --target Ozarith >/dev/null
 version=$(sed -n 's/^project(Ozarith VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=Ozarith-$version-win64

@@ -2,9 +2,7 @@
 # Builds the program and starts it under Wine, with the TV double as adb.exe beside it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/build-libpng.sh
-bash scripts/configure-win.sh
+bash scripts/prepare-win.sh
 cmake --build build/win --target Ozarith fake_adb >/dev/null
 run=build/win/run
 mkdir -p "$run"

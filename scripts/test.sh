@@ -3,8 +3,7 @@
 # then the Windows build under Wine with a private X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/build-libpng.sh
+bash scripts/prepare-win.sh
 
 echo "== native core tests"
 cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOZ_SANITIZE=ON >/dev/null
@@ -12,7 +11,6 @@ cmake --build build/host
 ctest --test-dir build/host --output-on-failure
 
 echo "== Windows build and tests under Wine"
-bash scripts/configure-win.sh
 cmake --build build/win
 echo "== the same sources with clang"
 bash scripts/clang-check.sh

@@ -13,9 +13,12 @@ class ActionView {
 public:
     virtual ~ActionView() = default;
     virtual void setButtonDisabled(ActionCode button, bool disabled) = 0;
-    virtual void appendLog(std::wstring text) = 0;
-    // Returns once the box is dismissed. ownedByWindow: the main window owns the box.
-    virtual void showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) = 0;
+    // Texts are UTF-8; the window widens them once, on its own thread.
+    virtual void appendLog(std::string_view textUtf8) = 0;
+    // Who owns a box: nobody (task-modal), or the main window.
+    enum class BoxOwner { none, window };
+    // Returns once the box is dismissed.
+    virtual void showMessage(std::string_view textUtf8, UINT flags, BoxOwner owner) = 0;
     // The address (as normalised, UTF-8) of a TV that let us in, for the next start.
     virtual void rememberAddress(std::string_view addressUtf8) = 0;
 };

@@ -8,14 +8,9 @@
 
 namespace oz {
 
-std::wstring logLine(std::string_view lineUtf8) { return fromUtf8(lineUtf8) + L"\r\n"; }
+std::string logLine(std::string_view lineUtf8) { return std::string(lineUtf8) + std::string(kCrLf); }
 
 namespace {
-
-// What the log shows for an answer: adb's bare LF line ends made CR LF, decoded for display.
-std::wstring displayText(std::string_view answer) {
-    return decodeAnswer(logTextFromAnswer(answer, consoleLeadBytes()));
-}
 
 // The folder in the console's code page, or as its short name where that code page cannot
 // spell it.
@@ -30,7 +25,7 @@ std::string spelledForConsole(const std::wstring& directory, const ConsoleText& 
 
 ActionWorker::ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory,
                            OwnerWait ownerWait)
-    : console_(std::move(console)), view_(view), ownerWait_(ownerWait) {
+    : console_(std::move(console)), view_(view), leadBytes_(consoleLeadBytes()), ownerWait_(ownerWait) {
     const ConsoleText directory = toConsoleText(runDirectory);
     runDirectoryBytes_ = directory.bytes;
     moveCommand_ = moveToFolderCommand(spelledForConsole(runDirectory, directory));
@@ -43,13 +38,13 @@ bool ActionWorker::usesInterpreter(int code) {
 
 // A cleanup counts from its click: what was clicked before it, running or still queued, ends
 // without sending anything more.
-ActionWorker::Request ActionWorker::request(int code, std::wstring ip) {
+ActionWorker::Request ActionWorker::request(int code, std::string ipUtf8) {
     if (code == ACTION_CLOSE_LEFTOVERS) {
         std::lock_guard lock(wakeMutex_);
         ++cleanups_;
         wake_.notify_all();
     }
-    Request request{code, std::move(ip), 0};
+    Request request{code, std::move(ipUtf8), 0};
     request.cleanupsBefore = cleanups_;
     if (usesInterpreter(code)) request.ticket = turns_.draw();
     return request;
@@ -137,7 +132,8 @@ bool ActionWorker::moveToRunDirectory() {
 ActionWorker::Reply ActionWorker::exchange(const Request& request, std::string_view command) {
     if (cancelled(request) || !moveToRunDirectory()) return {};
     console_->sendCommand(command);
-    const std::string answer = toUtf8(displayText(console_->readOutput()));
+    // As the log shows it: adb's bare LF line ends made CR LF, each line decoded to UTF-8.
+    const std::string answer = decodeAnswer(logTextFromAnswer(console_->readOutput(), leadBytes_));
     if (console_->lastAnswerComplete()) return {Outcome::answered, answer};
     return {Outcome::interrupted, interruptedAnswer(answer)};
 }
@@ -146,13 +142,13 @@ void ActionWorker::closeLeftovers() {
     setDisabled(ACTION_CONNECT, false);
     setDisabled(ACTION_REMOVE_SYSTEM_UPDATE, true);
     setDisabled(ACTION_REMOVE_BOOT_ADS, true);
-    message(closeLeftoverPrograms(), MB_OK | MB_ICONINFORMATION, true);
+    message(closeLeftoverPrograms(), MB_OK | MB_ICONINFORMATION, ActionView::BoxOwner::window);
 }
 
 // Writes are posted to the window and return at once, so shutDown may wait for one in progress;
 // once it has returned, none starts. A box is not waited for (it stays up until dismissed), so
 // only its check is guarded.
-void ActionWorker::log(const std::wstring& line) {
+void ActionWorker::log(std::string_view line) {
     std::lock_guard lock(viewGate_);
     if (!closing_) view_.appendLog(line);
 }
@@ -162,12 +158,12 @@ void ActionWorker::setDisabled(ActionCode button, bool disabled) {
     if (!closing_) view_.setButtonDisabled(button, disabled);
 }
 
-void ActionWorker::message(std::string_view textUtf8, unsigned flags, bool ownedByWindow) {
+void ActionWorker::message(std::string_view textUtf8, unsigned flags, ActionView::BoxOwner owner) {
     {
         std::lock_guard lock(viewGate_);
         if (closing_) return;
     }
-    view_.showMessage(textUtf8, flags, ownedByWindow);
+    view_.showMessage(textUtf8, flags, owner);
 }
 
 }  // namespace oz

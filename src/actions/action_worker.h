@@ -25,7 +25,7 @@ class ActionWorker {
 public:
     struct Request {
         int code = 0;
-        std::wstring ip;  // the IP box as it was at the click
+        std::string ip;  // the IP box as it was at the click, UTF-8
         TurnQueue::Ticket ticket = 0;
         bool startsInterpreter = false;
         unsigned cleanupsBefore = 0;  // cleanups clicked before this click
@@ -35,7 +35,7 @@ public:
                  OwnerWait ownerWait = {});
 
     // On the GUI thread, at the click: actions that talk to the interpreter queue up in click order.
-    Request request(int code, std::wstring ip);
+    Request request(int code, std::string ipUtf8);
     // At the window's creation: the interpreter starts on a worker, first in the queue, so the
     // window shows without waiting for the process to be created.
     Request interpreterStart();
@@ -81,12 +81,13 @@ private:
     Reply exchange(const Request& request, std::string_view command);
     // Waits about ms, or less when a cleanup or the close comes; false then.
     bool pause(const Request& request, unsigned ms);
-    void log(const std::wstring& line);
+    void log(std::string_view line);
     void setDisabled(ActionCode button, bool disabled);
-    void message(std::string_view textUtf8, unsigned flags, bool ownedByWindow);
+    void message(std::string_view textUtf8, unsigned flags, ActionView::BoxOwner owner);
 
     std::shared_ptr<ConsoleHost> console_;
     ActionView& view_;
+    const LeadBytes leadBytes_;      // the console's code page's
     std::string runDirectoryBytes_;  // the folder as the interpreter's prompt shows it
     std::string moveCommand_;        // what takes the interpreter there
     std::string movedPrompt_;        // its prompt once there (a share's mapped drive, say)

@@ -6,6 +6,6 @@
 namespace oz {
 
 // A line for the log: the UTF-8 text and CR LF.
-std::wstring logLine(std::string_view lineUtf8);
+std::string logLine(std::string_view lineUtf8);
 
 }  // namespace oz

@@ -17,13 +17,13 @@ bool reportsConnection(std::string_view answer) { return connectSucceeded(answer
 
 void ActionWorker::connect(const Request& request) {
     setDisabled(ACTION_CONNECT, true);
-    const std::string address = normaliseAddress(toUtf8(request.ip));
+    const std::string address = normaliseAddress(request.ip);
     const std::string addressBytes = toConsoleCodePage(fromUtf8(address));
     const std::string command = connectCommand(addressBytes);
     // Checked on what is typed and on the bytes that would be sent: a best-fit conversion must
     // not turn a harmless-looking character into a metacharacter.
     if (!isSafeForCommandLine(address) || !isSafeForCommandLine(addressBytes) || command.size() > kLongestCommandLine) {
-        message(kUnsafeIpMessage, MB_OK | MB_ICONWARNING, false);
+        message(kUnsafeIpMessage, MB_OK | MB_ICONWARNING, ActionView::BoxOwner::none);
         setDisabled(ACTION_CONNECT, false);
         return;
     }
@@ -66,11 +66,11 @@ ActionWorker::Admission ActionWorker::admitted(const Request& request, const std
     if (state.outcome == Outcome::answered && deviceState(state.text) == DeviceState::device)
         return waiting || authenticationFailed(connectAnswer) ? Admission::inAfterOwner : Admission::in;
     if (state.outcome == Outcome::answered && deviceState(state.text) == DeviceState::unauthorized) {
-        message(kAuthorizationTimeoutMessage, MB_OK | MB_ICONWARNING, false);
+        message(kAuthorizationTimeoutMessage, MB_OK | MB_ICONWARNING, ActionView::BoxOwner::none);
         setDisabled(ACTION_CONNECT, false);
         return Admission::gaveUp;
     }
-    refused(waiting ? state.text : connectAnswer + "\r\n" + state.text);
+    refused(waiting ? state.text : connectAnswer + std::string(kCrLf) + state.text);
     return Admission::refused;
 }
 
@@ -86,7 +86,7 @@ ActionWorker::Reply ActionWorker::awaitOwner(const Request& request, const std::
 
 // The box first, then the log, and Connect takes clicks again once the box is gone.
 void ActionWorker::refused(const std::string& logText) {
-    message(kConnectFailedMessage, MB_OK, false);
+    message(kConnectFailedMessage, MB_OK, ActionView::BoxOwner::none);
     setDisabled(ACTION_CONNECT, false);
     log(logLine(logText));
 }

@@ -6,7 +6,7 @@
 #include "runtime/settings_win.h"
 #include "runtime/system_info_win.h"
 #include "runtime/text_win.h"
-#include "ui/help_icon_win.h"
+#include "ui/main_window_proc_win.h"
 
 namespace oz {
 namespace {
@@ -19,7 +19,8 @@ constexpr char kIpBoxName[] = "编辑框_IP";
 constexpr char kOutputBoxName[] = "编辑框_输出";
 
 ControlLayout button(const char* name, const char* caption, int left, int top, bool disabled, int id) {
-    return {name, ControlKind::PushButton, caption, left, top, 96, 32, WS_TABSTOP, 0, disabled, id};
+    return {.name = name, .kind = ControlKind::PushButton, .text = caption, .left = left, .top = top, .width = 96,
+            .height = 32, .style = WS_TABSTOP, .disabled = disabled, .id = id};
 }
 
 }  // namespace
@@ -37,21 +38,23 @@ WindowLayout mainWindowLayout() {
     layout.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     layout.iconId = IDI_APP_ICON;
     layout.controls = {
-        {"标签1", ControlKind::Label, "小米电视IP地址", 8, 16, 88, 24, 0, 0, false, kLabelId},
-        {kIpBoxName, ControlKind::EditBox, "", 104, 16, 136, 20, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, false,
-         kIpBoxId},
+        {.name = "标签1", .kind = ControlKind::Label, .text = "小米电视IP地址", .left = 8, .top = 16, .width = 88,
+         .height = 24, .id = kLabelId},
+        {.name = kIpBoxName, .kind = ControlKind::EditBox, .left = 104, .top = 16, .width = 136, .height = 20,
+         .style = WS_TABSTOP | ES_AUTOHSCROLL, .exStyle = WS_EX_CLIENTEDGE, .id = kIpBoxId},
         button(kConnectName, "连接", 24, 48, false, kConnectButtonId),
         button(kRemoveBootAdsName, "删除开机广告", 152, 48, true, kRemoveBootAdsButtonId),
         button(kCloseLeftoversName, "关闭遗留程序", 24, 88, false, kCloseLeftoversButtonId),
         button(kRemoveSystemUpdateName, "删除系统更新", 152, 88, true, kRemoveSystemUpdateButtonId),
-        {kOutputBoxName, ControlKind::EditBox, "", 0, 128, 272, 176,
-         WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_STATICEDGE, false, kOutputBoxId},
+        {.name = kOutputBoxName, .kind = ControlKind::EditBox, .left = 0, .top = 128, .width = 272, .height = 176,
+         .style = WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, .exStyle = WS_EX_STATICEDGE,
+         .id = kOutputBoxId},
     };
     return layout;
 }
 
 MainWindow::MainWindow(std::shared_ptr<ConsoleHost> console)
-    : window_(mainWindowLayout()), console_(console), worker_(std::move(console), *this, runDirectory()) {
+    : window_(mainWindowLayout()), worker_(std::move(console), *this, runDirectory()) {
     window_.onCreated = [this] { onMainWindowCreated(); };
     window_.onCanClose = [this] { onMainWindowCanClose(); };
     window_.control(kConnectName).onClicked = [this] { onActionButtonClicked(); };
@@ -90,7 +93,7 @@ void MainWindow::onRemovalContextMenu(ActionCode removal, POINT at) {
     const bool usable = ::IsWindowEnabled(button(removal).handle()) != FALSE;
     if (popupMenu(window_.handle(), at, {{restore, entry, usable}}) != restore) return;
     button(removal).setDisabled(true);  // at once, as a click on it would
-    startWorker(worker_.request(restore, window_.control(kIpBoxName).content()));
+    startWorker(worker_.request(restore, toUtf8(window_.control(kIpBoxName).content())));
 }
 
 void MainWindow::onMainWindowCanClose() {
@@ -105,7 +108,7 @@ void MainWindow::onActionButtonClicked() {
     // the interpreter would queue the same action again. The worker enables it when done.
     const bool greys = code == ACTION_CONNECT || code == ACTION_REMOVE_BOOT_ADS || code == ACTION_REMOVE_SYSTEM_UPDATE;
     if (greys) button(static_cast<ActionCode>(code)).setDisabled(true);
-    if (!startWorker(worker_.request(code, window_.control(kIpBoxName).content())) && greys)
+    if (!startWorker(worker_.request(code, toUtf8(window_.control(kIpBoxName).content()))) && greys)
         button(static_cast<ActionCode>(code)).setDisabled(false);
 }
 
@@ -143,15 +146,15 @@ Control& MainWindow::button(ActionCode code) {
 }
 
 void MainWindow::setButtonDisabled(ActionCode code, bool disabled) {
-    button(code).setDisabled(disabled);
+    window_.post([this, code, disabled] { button(code).setDisabled(disabled); });
 }
 
-void MainWindow::appendLog(std::wstring text) {
-    window_.control(kOutputBoxName).appendText(std::move(text));
+void MainWindow::appendLog(std::string_view textUtf8) {
+    window_.post([this, text = std::string(textUtf8)] { window_.control(kOutputBoxName).appendText(fromUtf8(text)); });
 }
 
-void MainWindow::showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) {
-    messageBox(textUtf8, flags, ownedByWindow ? window_.handle() : nullptr);
+void MainWindow::showMessage(std::string_view textUtf8, UINT flags, BoxOwner owner) {
+    messageBox(textUtf8, flags, owner == BoxOwner::window ? window_.handle() : nullptr);
 }
 
 void MainWindow::rememberAddress(std::string_view addressUtf8) { writeLastAddress(addressUtf8); }

@@ -32,8 +32,8 @@ public:
     Window& window() { return window_; }
 
     void setButtonDisabled(ActionCode button, bool disabled) override;
-    void appendLog(std::wstring text) override;
-    void showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) override;
+    void appendLog(std::string_view textUtf8) override;
+    void showMessage(std::string_view textUtf8, UINT flags, BoxOwner owner) override;
     void rememberAddress(std::string_view addressUtf8) override;
 
 private:
@@ -48,7 +48,6 @@ private:
     static DWORD WINAPI actionThreadProc(LPVOID parameter);
 
     Window window_;
-    std::shared_ptr<ConsoleHost> console_;
     ActionWorker worker_;
 };
 

@@ -10,7 +10,6 @@ namespace oz {
 namespace {
 
 constexpr std::uint32_t timedReadLimitMs = 1000;
-constexpr std::string_view lineEnd = "\r\n";
 
 // By its full path: a cmd.exe in the program's folder (often Downloads) must not be the one run.
 std::wstring interpreterCommandLine() {
@@ -74,7 +73,7 @@ bool ConsoleHost::stop() {
 
 DWORD ConsoleHost::sendCommand(std::string_view command) {
     std::string line(command);
-    line += lineEnd;
+    line += kCrLf;
     {
         std::lock_guard lock(mutex_);
         lastCommand_ = line;
@@ -174,7 +173,7 @@ void ConsoleHost::setPrompt(std::string prompt) {
 void ConsoleHost::probePrompt(const ConsoleSession& session) {
     std::string waiting;
     session.readWaiting(waiting, session.pendingBytes());
-    std::string candidate = textAfterLast(waiting, lineEnd, rule_);
+    std::string candidate = textAfterLast(waiting, kCrLf, rule_);
     if (!candidate.empty()) setPrompt(std::move(candidate));
 }
 

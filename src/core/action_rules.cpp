@@ -57,7 +57,7 @@ std::string bootAdsLogLine(std::string_view answer, bool secondPackage) {
     std::string line = std::string(kBootAdsPrefix) + std::string(answer);
     if (!contains(line, kNotInstalledMarker)) return line;
     line = kBootAdsFailed;
-    if (secondPackage) line += "\r\n";
+    if (secondPackage) line += kCrLf;
     return line;
 }
 
@@ -68,7 +68,7 @@ std::string systemUpdateLogLine(std::string_view answer) {
 
 std::string interruptedAnswer(std::string_view partial) {
     if (partial.empty()) return std::string(kInterruptedLine);
-    return std::string(partial) + "\r\n" + std::string(kInterruptedLine);
+    return std::string(partial) + std::string(kCrLf) + std::string(kInterruptedLine);
 }
 
 std::string cleanupSummary(int cmdCount, int adbCount) {

@@ -5,7 +5,6 @@
 namespace oz {
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 // No double-byte code page uses a trail byte below this.
 constexpr std::uint8_t kLowestTrailByte = 0x40;
 

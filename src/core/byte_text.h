@@ -11,6 +11,9 @@
 
 namespace oz {
 
+// The line end of the interpreter, of the log box and of message boxes.
+inline constexpr std::string_view kCrLf = "\r\n";
+
 // Which bytes begin a two-byte character. A lead byte pairs with the byte after it only when
 // that byte can be a trail byte (0x40 or above in every double-byte code page), so CR, LF,
 // digits and the like are never swallowed by a stray high byte (as happens with UTF-8 output).

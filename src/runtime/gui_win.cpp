@@ -162,29 +162,9 @@ int Control::height() const {
     return rect.bottom - rect.top;
 }
 
-void Control::setDisabled(bool disabled) {
-    if (owner_.isGuiThread()) {
-        owner_.enableControl(hwnd_, !disabled);
-        return;
-    }
-    // A window already gone takes no more writes: PostMessage to null would post to this thread.
-    if (HWND target = owner_.handle()) ::PostMessageW(target, kSetDisabledMessage, static_cast<WPARAM>(layout_.id), disabled ? 1 : 0);
-}
+void Control::setDisabled(bool disabled) { owner_.enableControl(hwnd_, !disabled); }
 
-void Control::appendText(std::wstring text) {
-    if (owner_.isGuiThread()) {
-        appendNow(text);
-        return;
-    }
-    HWND target = owner_.handle();
-    if (!target) return;
-    auto posted = std::make_unique<std::wstring>(std::move(text));
-    if (::PostMessageW(target, kAppendTextMessage, static_cast<WPARAM>(layout_.id),
-                       reinterpret_cast<LPARAM>(posted.get())))
-        (void)posted.release();  // the GUI thread owns it now
-}
-
-void Control::appendNow(const std::wstring& text) {
+void Control::appendText(const std::wstring& text) {
     const LRESULT end = ::GetWindowTextLengthW(hwnd_);
     ::SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(end), end);
     ::SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
@@ -304,9 +284,8 @@ LRESULT Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_NEXTDLGCTL: return onNextControl(wParam, lParam);
     case DM_GETDEFID: return onGetDefaultId();
-    case kSetDisabledMessage:
-    case kAppendTextMessage: return onPosted(message, wParam, lParam);
-    case WM_NCDESTROY: hwnd_ = nullptr; break;
+    case kRunTasksMessage: return runTasks();
+    case WM_NCDESTROY: dropTasks(); break;
     }
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -447,15 +426,31 @@ LRESULT Window::onNcHitTest(WPARAM wParam, LPARAM lParam) {
     return layout_.dragByBackground && hit == HTCLIENT ? HTCAPTION : hit;
 }
 
-LRESULT Window::onPosted(UINT message, WPARAM wParam, LPARAM lParam) {
-    Control* control = controlById(static_cast<int>(wParam));
-    if (message == kAppendTextMessage) {
-        std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
-        if (control) control->appendNow(*text);
-    } else if (control) {
-        enableControl(control->handle(), lParam == 0);
+// One message carries every task: the queue is drained in order, and what is still queued when
+// the window goes is dropped with it.
+void Window::post(Task task) {
+    std::lock_guard lock(tasksMutex_);
+    HWND target = hwnd_;
+    if (!target) return;
+    tasks_.push_back(std::move(task));
+    if (tasks_.size() == 1) ::PostMessageW(target, kRunTasksMessage, 0, 0);
+}
+
+LRESULT Window::runTasks() {
+    std::deque<Task> due;
+    {
+        std::lock_guard lock(tasksMutex_);
+        due.swap(tasks_);
     }
+    for (Task& task : due) task();
     return 0;
+}
+
+void Window::dropTasks() {
+    std::deque<Task> dropped;
+    std::lock_guard lock(tasksMutex_);
+    hwnd_ = nullptr;
+    dropped.swap(tasks_);
 }
 
 }  // namespace oz

@@ -1,10 +1,12 @@
 #pragma once
 // A small GUI run-time: windows loaded from layouts, controls with properties, events with
-// redirection, message boxes. Property writes and log appends may come from worker threads;
-// they are posted to the GUI thread, so a worker never blocks on a busy or closing window.
+// redirection, message boxes. Controls are the GUI thread's alone; another thread hands work to
+// it with Window::post, so a worker never blocks on a busy or closing window.
 #include <windows.h>
 
 #include <atomic>
+#include <deque>
+#include <mutex>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,11 +40,10 @@ public:
     const std::string& tag() const { return tag_; }
     void setTag(std::string tag) { tag_ = std::move(tag); }
 
-    // Any thread.
+    // GUI thread, like everything of a control; other threads go through Window::post.
     void setDisabled(bool disabled);
-    // Any thread: the text goes to the end of the content and is scrolled into view.
-    void appendText(std::wstring text);
-    // GUI thread.
+    // The text goes to the end of the content and is scrolled into view.
+    void appendText(const std::wstring& text);
     std::wstring content() const;
     void setContent(std::wstring_view text);
     void setPicture(UniqueGdiObject bitmap);
@@ -58,7 +59,6 @@ public:
     void create(HWND parent, HFONT font);
     void raiseClicked();
     void raiseGotFocus();
-    void appendNow(const std::wstring& text);
 
 private:
     Control& handlerOwner() { return redirect_ ? *redirect_ : *this; }
@@ -94,6 +94,10 @@ public:
     EventHandler onCanClose;
 
     bool isGuiThread() const { return ::GetCurrentThreadId() == guiThread_; }
+    // Any thread: runs task on the GUI thread, after the tasks posted before it. Nothing runs
+    // once the window has been destroyed; a task still queued then is dropped.
+    using Task = std::function<void()>;
+    void post(Task task);
     // GUI thread, once created: a tip shown while the pointer rests on the control.
     void addTooltip(const Control& control, std::string_view textUtf8);
     // GUI thread: enables or greys one of the window's controls; the focus stays where keys reach.
@@ -104,7 +108,8 @@ private:
     LRESULT handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onCommand(WPARAM wParam, LPARAM lParam);
     LRESULT onColorStatic(HDC dc);
-    LRESULT onPosted(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT runTasks();
+    void dropTasks();
     LRESULT onClose();
     LRESULT onNcHitTest(WPARAM wParam, LPARAM lParam);
     LRESULT onContextMenu(WPARAM wParam, LPARAM lParam);
@@ -122,14 +127,15 @@ private:
     DWORD guiThread_ = 0;
     HWND lastFocus_ = nullptr;  // where the focus goes back to: on activation, or once enabled again
     HWND tooltip_ = nullptr;    // a child of the window: destroyed with it
+    std::mutex tasksMutex_;     // guards tasks_, and hwnd_ against a post racing the destruction
+    std::deque<Task> tasks_;
 };
 
 // Inside a handler: the control whose event it is (the source of a redirected event).
 Control* eventComponent();
 
-// Messages a worker posts to a window for its controls.
-constexpr UINT kSetDisabledMessage = WM_APP + 1;
-constexpr UINT kAppendTextMessage = WM_APP + 2;
+// The one message that carries posted tasks.
+constexpr UINT kRunTasksMessage = WM_APP + 1;
 
 // A message box with the caption "信息：" (task-modal unless system-modal is asked for).
 int messageBox(std::string_view textUtf8, UINT flags, HWND owner);

@@ -13,7 +13,10 @@ struct ControlLayout {
     std::string name;  // layout name, e.g. "按钮_连接"
     ControlKind kind = ControlKind::Label;
     std::string text;  // caption or content, UTF-8
-    int left = 0, top = 0, width = 0, height = 0;
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
     DWORD style = 0;    // added to the kind's own style bits
     DWORD exStyle = 0;
     bool disabled = false;

@@ -45,12 +45,12 @@ ConsoleText toConsoleText(std::wstring_view text) {
 
 // Line by line: adb's UTF-8 and cmd.exe's own messages in the console's code page may come in one
 // answer. LF is no trail byte of any code page, so the split never cuts a character.
-std::wstring decodeAnswer(std::string_view bytes) {
-    std::wstring text;
+std::string decodeAnswer(std::string_view bytes) {
+    std::string text;
     while (!bytes.empty()) {
         const std::size_t end = std::min(bytes.find('\n'), bytes.size() - 1) + 1;
         const std::string_view line = bytes.substr(0, end);
-        text += widen(line, isValidUtf8(line) ? CP_UTF8 : ::GetOEMCP());
+        text += isValidUtf8(line) ? std::string(line) : toUtf8(widen(line, ::GetOEMCP()));
         bytes.remove_prefix(end);
     }
     return text;

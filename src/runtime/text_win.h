@@ -19,8 +19,8 @@ struct ConsoleText {
 ConsoleText toConsoleText(std::wstring_view text);
 inline std::string toConsoleCodePage(std::wstring_view text) { return toConsoleText(text).bytes; }
 
-// An interpreter answer as the user should read it, line by line: UTF-8 where the line is valid
-// UTF-8 (adb writes UTF-8), otherwise the console's code page (cmd.exe's own messages).
-std::wstring decodeAnswer(std::string_view bytes);
+// An interpreter answer as UTF-8, line by line: as it is where the line is valid UTF-8 (adb writes
+// UTF-8), otherwise decoded from the console's code page (cmd.exe's own messages).
+std::string decodeAnswer(std::string_view bytes);
 
 }  // namespace oz

@@ -18,8 +18,8 @@ WindowLayout helpPopupLayout() {
     layout.style = WS_POPUP;
     layout.visible = false;
     layout.dragByBackground = true;
-    layout.controls.push_back(
-        {std::string(kHelpPictureBoxName), ControlKind::PictureBox, "", 8, 8, 648, 280, 0, 0, false, kPictureBoxId});
+    layout.controls.push_back({.name = std::string(kHelpPictureBoxName), .kind = ControlKind::PictureBox, .left = 8,
+                               .top = 8, .width = 648, .height = 280, .id = kPictureBoxId});
     return layout;
 }
 

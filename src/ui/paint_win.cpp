@@ -7,8 +7,6 @@
 namespace oz {
 namespace {
 
-constexpr auto kAntiAlias = static_cast<Gdiplus::SmoothingMode>(4);
-
 void measureClient(HWND hwnd, std::int16_t& clientWidth, std::int16_t& clientHeight) {
     RECT client{};
     ::GetClientRect(hwnd, &client);
@@ -43,7 +41,7 @@ LRESULT onPaint(HWND hwnd, std::int16_t& clientWidth, std::int16_t& clientHeight
     OffscreenCanvas canvas;
     GpGraphics* graphics = nullptr;
     canvas.create(clientWidth, clientHeight, &graphics, true);
-    gdip::GdipSetSmoothingMode(graphics, kAntiAlias);
+    gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
     fillBackground(graphics, fill, clientWidth, clientHeight);
     drawIcon(graphics, icon, iconRect);
     gdip::GdipFlush(graphics, Gdiplus::FlushIntentionSync);

@@ -30,7 +30,7 @@ TEST(ActionWorkerQueue, ClicksOfDifferentActionsRunWholeAndInClickOrder) {
     const int clicks[] = {ACTION_CONNECT,         ACTION_REMOVE_BOOT_ADS, ACTION_REMOVE_SYSTEM_UPDATE,
                           ACTION_REMOVE_BOOT_ADS, ACTION_REMOVE_BOOT_ADS, ACTION_REMOVE_SYSTEM_UPDATE};
     std::vector<ActionWorker::Request> requests;
-    for (const int code : clicks) requests.push_back(rig.worker.request(code, L"10.0.0.2"));
+    for (const int code : clicks) requests.push_back(rig.worker.request(code, "10.0.0.2"));
     std::vector<WorkerThread> workers;
     for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
         workers.emplace_back(rig.worker, *it);

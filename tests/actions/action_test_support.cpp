@@ -61,14 +61,14 @@ void RecordingView::setButtonDisabled(ActionCode button, bool disabled) {
     record(buttonCall(button, disabled));
 }
 
-void RecordingView::appendLog(std::wstring text) {
+void RecordingView::appendLog(std::string_view textUtf8) {
     std::lock_guard lock(mutex_);
-    record(logCall(std::move(text)));
+    record(logCall(fromUtf8(textUtf8)));
 }
 
-void RecordingView::showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) {
+void RecordingView::showMessage(std::string_view textUtf8, UINT flags, BoxOwner owner) {
     std::unique_lock lock(mutex_);
-    record(messageCall(textUtf8, flags, ownedByWindow));
+    record(messageCall(textUtf8, flags, owner == BoxOwner::window));
     ++messagesShown_;
     changed_.notify_all();
     changed_.wait(lock, [&] { return !holding_; });
@@ -296,9 +296,9 @@ WorkerRig::~WorkerRig() {
     endInterpretersAndBridges();
 }
 
-void WorkerRig::run(int code, std::wstring ip) { worker.runAction(worker.request(code, std::move(ip))); }
+void WorkerRig::run(int code, std::wstring ip) { worker.runAction(worker.request(code, toUtf8(ip))); }
 
-WorkerThread WorkerRig::start(int code, std::wstring ip) { return WorkerThread(worker, worker.request(code, std::move(ip))); }
+WorkerThread WorkerRig::start(int code, std::wstring ip) { return WorkerThread(worker, worker.request(code, toUtf8(ip))); }
 
 void WorkerRig::connectAndForget() {
     run(ACTION_CONNECT);

@@ -56,8 +56,8 @@ public:
     ~RecordingView() override;
 
     void setButtonDisabled(ActionCode button, bool disabled) override;
-    void appendLog(std::wstring text) override;
-    void showMessage(std::string_view textUtf8, UINT flags, bool ownedByWindow) override;
+    void appendLog(std::string_view textUtf8) override;
+    void showMessage(std::string_view textUtf8, UINT flags, BoxOwner owner) override;
     // Kept aside, not among the calls: the window stores it in the registry.
     void rememberAddress(std::string_view addressUtf8) override;
     std::string rememberedAddress() const;

@@ -198,7 +198,7 @@ TEST(ActionWorkerConnect, ChangesDirectoryOnlyWhenThePromptDiffersInAnyByte) {
     otherCase[0] = static_cast<wchar_t>(::iswupper(otherCase[0]) ? ::towlower(otherCase[0]) : ::towupper(otherCase[0]));
     test::RecordingView view;
     ActionWorker worker(rig.console, view, otherCase);
-    worker.runAction(worker.request(ACTION_CONNECT, L"10.0.0.2"));
+    worker.runAction(worker.request(ACTION_CONNECT, "10.0.0.2"));
     EXPECT_EQ(rig.scenario.calls(), test::kConnectCalls);
     EXPECT_EQ(describe(view.calls()), describe(connectSucceededCalls(L"connected to 10.0.0.2:5555")));
 }

@@ -129,11 +129,12 @@ TEST(E2eKeyboard, EnterAndSpaceOnAClickedButtonRunItAgain) {
         const AppUnderTest app("server: running");
         ASSERT_TRUE(app.connect(kTv)) << app.describe();
         ASSERT_TRUE(app.click(kRemoveSystemUpdateButtonId));
-        ASSERT_TRUE(waitFor([&] { return app.adbCalls().size() == 2 && app.isEnabled(kRemoveSystemUpdateButtonId); }))
+        ASSERT_TRUE(waitFor([&] { return app.adbCalls().size() == 3 && app.isEnabled(kRemoveSystemUpdateButtonId); }))
             << app.describe();
         ASSERT_TRUE(app.pressKey(key));
-        EXPECT_TRUE(waitFor([&] { return app.adbCalls().size() == 3; })) << app.describe();
-        EXPECT_EQ(app.adbCalls(), (std::vector<std::string>{kConnectTv, kUninstallUpgrade, kUninstallUpgrade}));
+        EXPECT_TRUE(waitFor([&] { return app.adbCalls().size() == 4; })) << app.describe();
+        EXPECT_EQ(app.adbCalls(),
+                  (std::vector<std::string>{kConnectTv, kStateTv, kUninstallUpgrade, kUninstallUpgrade}));
     }
 }
 

@@ -117,10 +117,10 @@ TEST(DecodeAnswer, EachLineInItsOwnEncoding) {
     const std::string consoleLine = narrow(sample, CP_OEMCP);
     ASSERT_FALSE(isValidUtf8(consoleLine));
     const std::string utf8Line = toUtf8(L"连接 ok");
-    EXPECT_EQ(decodeAnswer(utf8Line + "\n" + consoleLine + "\r\n" + utf8Line), L"连接 ok\n" + sample + L"\r\n连接 ok");
-    EXPECT_EQ(decodeAnswer(consoleLine), sample);
-    EXPECT_EQ(decodeAnswer(""), L"");
-    EXPECT_EQ(decodeAnswer("\n\n"), L"\n\n");
+    EXPECT_EQ(decodeAnswer(utf8Line + "\n" + consoleLine + "\r\n" + utf8Line), toUtf8(L"连接 ok\n" + sample + L"\r\n连接 ok"));
+    EXPECT_EQ(decodeAnswer(consoleLine), toUtf8(sample));
+    EXPECT_EQ(decodeAnswer(""), "");
+    EXPECT_EQ(decodeAnswer("\n\n"), "\n\n");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "console/console_host_win.h"
+#include "support/message_target.h"
 #include "support/test_support.h"
 
 namespace oz::test {
@@ -29,24 +30,5 @@ void waitForQuietOutput(const ConsoleHost& host);
 // since the thread still uses the test's objects.
 bool endsWithin(std::chrono::milliseconds limit, const std::function<void()>& work,
                 const std::function<void()>& meanwhile, const std::function<void()>& rescue);
-
-// A message-only window of the creating thread that runs onMessage for every WM_APP it gets.
-class MessageTarget {
-public:
-    explicit MessageTarget(std::function<void()> onMessage);
-    ~MessageTarget();
-    MessageTarget(const MessageTarget&) = delete;
-    MessageTarget& operator=(const MessageTarget&) = delete;
-
-    HWND window() const { return window_; }
-    int received() const { return received_; }
-
-private:
-    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-    std::function<void()> onMessage_;
-    int received_ = 0;
-    HWND window_ = nullptr;
-};
 
 }  // namespace oz::test

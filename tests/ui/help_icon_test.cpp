@@ -1,6 +1,6 @@
 // The main window's replacement procedure: installation, the hover popup driven by real
 // messages, the stored client size, and the messages it passes on.
-#include "ui/help_icon_win.h"
+#include "ui/main_window_proc_win.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iomanip>
 
+#include "app/main_window.h"
+#include "app/program.h"
 #include "committed_files.h"
 #include "resources/info_icon_gif.h"
 #include "runtime/waits_win.h"
@@ -64,20 +66,6 @@ void scribbleOver(HWND hwnd, COLORREF colour) {
     ::FillRect(target.get().dc, &client, static_cast<HBRUSH>(brush.get()));
 }
 
-UniqueGdipImage decodeImage(std::span<const unsigned char> bytes) {
-    UniqueGlobalMemory block(::GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
-    void* data = ::GlobalLock(block.get());
-    if (!data) return {};
-    std::memcpy(data, bytes.data(), bytes.size());
-    ::GlobalUnlock(block.get());
-    ComPtr<IStream> stream;
-    if (FAILED(::CreateStreamOnHGlobal(block.get(), TRUE, stream.put()))) return {};
-    (void)block.release();  // the stream frees it now
-    UniqueGdipImage image;
-    gdip::GdipLoadImageFromStream(stream.get(), image.put());
-    return image;
-}
-
 ScopedButtonFace::ScopedButtonFace(COLORREF colour) : previous_(::GetSysColor(COLOR_BTNFACE)) {
     const INT element = COLOR_BTNFACE;
     ::SetSysColors(1, &element, &colour);
@@ -88,23 +76,19 @@ ScopedButtonFace::~ScopedButtonFace() {
     ::SetSysColors(1, &element, &previous_);
 }
 
+// The program's own layout with only the IP box and Connect, and extended style bits of its own
+// that the replacement procedure must replace.
 WindowLayout mainLayoutLikeTheProgram() {
-    WindowLayout layout;
-    layout.caption = "Ozarith";
-    layout.width = 278;
-    layout.height = 329;
-    layout.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    WindowLayout layout = mainWindowLayout();
     layout.exStyle = WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT;
-    layout.controls = {
-        {kIpBoxName, ControlKind::EditBox, "", 104, 16, 136, 20, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, false,
-         102},
-        {"按钮_连接", ControlKind::PushButton, "连接", 24, 48, 96, 32, WS_TABSTOP, 0, false, 103},
-    };
+    layout.iconId = 0;
+    std::erase_if(layout.controls,
+                  [](const ControlLayout& control) { return control.id != kIpBoxId && control.id != kConnectButtonId; });
     return layout;
 }
 
 void HelpIconWindowTest::SetUp() {
-    icon_ = decodeImage({iconGifBytes, iconGifSize});
+    icon_ = decodeImageFromBytes({iconGifBytes, iconGifSize});
     ASSERT_TRUE(icon_) << "GDI+ cannot read the information icon";
     iconImage_ = icon_.get();
     program_.reset(::LoadLibraryExW(programFilePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));

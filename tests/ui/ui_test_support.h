@@ -10,7 +10,7 @@
 #include "runtime/gdiplus_win.h"
 #include "runtime/gui_win.h"
 #include "runtime/handles_win.h"
-#include "ui/help_icon_win.h"
+#include "ui/main_window_proc_win.h"
 
 #include <gtest/gtest.h>
 
@@ -51,8 +51,6 @@ PixelSurface captureClient(HWND hwnd);
 // Fills the client area through the window DC, so that only a later paint can restore it.
 void scribbleOver(HWND hwnd, COLORREF colour);
 
-// A picture file held in memory as a GDI+ image; empty when GDI+ cannot read it.
-UniqueGdipImage decodeImage(std::span<const unsigned char> bytes);
 
 // Changes the system's button-face colour for the life of the object.
 class ScopedButtonFace {

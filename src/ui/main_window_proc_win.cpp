@@ -1,4 +1,4 @@
-#include "ui/help_icon_win.h"
+#include "ui/main_window_proc_win.h"
 
 #include <memory>
 

@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "console_test_support.h"
+#include "support/message_target.h"
 #include "runtime/handles_win.h"
 #include "runtime/waits_win.h"
 

@@ -1,1 +1,0 @@
-#include "runtime/handles_win.h"
