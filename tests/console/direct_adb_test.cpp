@@ -193,9 +193,10 @@ TEST_F(DirectAdbTest, CommandsThatCannotRunLeaveTheConnectionStanding) {
 // The double's awkward modes: each ends the call with an outcome saying what went wrong, and a
 // connection that failed is closed, not left half open.
 struct Awkward {
+    const char* name;
     std::vector<std::string> options;
     DirectAdbOutcome connectOutcome;
-    DirectAdbOutcome shellOutcome;  // when connected
+    DirectAdbOutcome shellOutcome;
 };
 
 class DirectAdbAwkwardTv : public DirectAdbTest, public ::testing::WithParamInterface<Awkward> {};
@@ -209,10 +210,7 @@ TEST_P(DirectAdbAwkwardTv, EndsWithAClearOutcome) {
     DirectAdb adb(limits);
     const DirectConnectResult connected = adb.connect(tv.address(), stop_.get());
     ASSERT_EQ(connected.outcome, GetParam().connectOutcome) << connected.detail << "\n" << tv.log();
-    if (connected.outcome != DirectAdbOutcome::Connected) {
-        EXPECT_FALSE(adb.connected());
-        return;
-    }
+    EXPECT_EQ(adb.connected(), connected.outcome == DirectAdbOutcome::Connected);
     const DirectShellResult ran = adb.shell("pm uninstall --user 0 com.xiaomi.mitv.upgrade", stop_.get());
     EXPECT_EQ(ran.outcome, GetParam().shellOutcome) << ran.detail << "\n" << tv.log();
     const bool standing = ran.outcome == DirectAdbOutcome::Finished;
@@ -226,20 +224,21 @@ using Outcome = DirectAdbOutcome;
 INSTANTIATE_TEST_SUITE_P(
     Modes, DirectAdbAwkwardTv,
     ::testing::Values(
-        Awkward{{"--packages", "com.xiaomi.mitv.upgrade", "--slow", "300"}, Outcome::Connected, Outcome::Finished},
-        Awkward{{"--drop-mid-command"}, Outcome::Connected, Outcome::Dropped},
-        Awkward{{"--garbage"}, Outcome::Connected, Outcome::ProtocolError},
-        Awkward{{"--oversized"}, Outcome::Connected, Outcome::ProtocolError},
-        Awkward{{"--out-of-order"}, Outcome::Connected, Outcome::ProtocolError},
-        Awkward{{"--bad-magic"}, Outcome::Connected, Outcome::ProtocolError},
-        Awkward{{"--bad-checksum"}, Outcome::Connected, Outcome::ProtocolError},
-        Awkward{{"--never-reply"}, Outcome::Connected, Outcome::NoAnswer},
-        Awkward{{"--hostile-at", "connect", "--drop-mid-command"}, Outcome::Dropped, Outcome::NotConnected},
-        Awkward{{"--hostile-at", "connect", "--garbage"}, Outcome::ProtocolError, Outcome::NotConnected},
-        Awkward{{"--hostile-at", "connect", "--oversized"}, Outcome::ProtocolError, Outcome::NotConnected},
-        Awkward{{"--hostile-at", "connect", "--bad-magic"}, Outcome::ProtocolError, Outcome::NotConnected},
-        Awkward{{"--hostile-at", "connect", "--never-reply"}, Outcome::TimedOut, Outcome::NotConnected},
-        Awkward{{"--tls"}, Outcome::TlsPairingNeeded, Outcome::NotConnected}));
+        Awkward{"SlowButRight", {"--packages", "com.xiaomi.mitv.upgrade", "--slow", "300"}, Outcome::Connected, Outcome::Finished},
+        Awkward{"DropMidCommand", {"--drop-mid-command"}, Outcome::Connected, Outcome::Dropped},
+        Awkward{"Garbage", {"--garbage"}, Outcome::Connected, Outcome::ProtocolError},
+        Awkward{"Oversized", {"--oversized"}, Outcome::Connected, Outcome::ProtocolError},
+        Awkward{"OutOfOrder", {"--out-of-order"}, Outcome::Connected, Outcome::ProtocolError},
+        Awkward{"BadMagic", {"--bad-magic"}, Outcome::Connected, Outcome::ProtocolError},
+        Awkward{"BadChecksum", {"--bad-checksum"}, Outcome::Connected, Outcome::ProtocolError},
+        Awkward{"NeverReply", {"--never-reply"}, Outcome::Connected, Outcome::NoAnswer},
+        Awkward{"DropAtConnect", {"--hostile-at", "connect", "--drop-mid-command"}, Outcome::Dropped, Outcome::NotConnected},
+        Awkward{"GarbageAtConnect", {"--hostile-at", "connect", "--garbage"}, Outcome::ProtocolError, Outcome::NotConnected},
+        Awkward{"OversizedAtConnect", {"--hostile-at", "connect", "--oversized"}, Outcome::ProtocolError, Outcome::NotConnected},
+        Awkward{"BadMagicAtConnect", {"--hostile-at", "connect", "--bad-magic"}, Outcome::ProtocolError, Outcome::NotConnected},
+        Awkward{"NeverReplyAtConnect", {"--hostile-at", "connect", "--never-reply"}, Outcome::TimedOut, Outcome::NotConnected},
+        Awkward{"Tls", {"--tls"}, Outcome::TlsPairingNeeded, Outcome::NotConnected}),
+    [](const ::testing::TestParamInfo<Awkward>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace oz
