@@ -4,16 +4,10 @@
 
 #include "core/adb_address.h"
 #include "core/adb_status.h"
+#include "runtime/deadline_win.h"
 
 namespace oz {
 namespace {
-
-ULONGLONG deadlineAfter(DWORD limitMs) { return ::GetTickCount64() + limitMs; }
-
-DWORD remainingMs(ULONGLONG deadline) {
-    const ULONGLONG now = ::GetTickCount64();
-    return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-}
 
 bool isSet(HANDLE stop) { return stop != nullptr && ::WaitForSingleObject(stop, 0) == WAIT_OBJECT_0; }
 

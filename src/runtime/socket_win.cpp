@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "runtime/deadline_win.h"
 #include "runtime/text_win.h"
 
 namespace oz {
 namespace {
-
-ULONGLONG deadlineAfter(DWORD limitMs) { return ::GetTickCount64() + limitMs; }
-
-DWORD remainingMs(ULONGLONG deadline) {
-    const ULONGLONG now = ::GetTickCount64();
-    return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-}
 
 NetStatus statusOfConnectError(int error) {
     switch (error) {
@@ -81,6 +75,7 @@ WinsockUse startWinsock() {
 
 NetStatus TcpConnection::open(std::string_view host, std::string_view port, HANDLE stop, DWORD limitMs) {
     close();
+    if (stop != nullptr && ::WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return NetStatus::Stopped;
     ADDRINFOW hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
