@@ -43,8 +43,10 @@ DirectConnectResult DirectAdb::connect(std::string_view address, HANDLE stop, co
     const std::optional<AdbAddress> parsed = parseAdbAddress(address);
     if (!parsed) return {DirectAdbOutcome::BadAddress, {}, {}, {}};
     result.address = displayAdbAddress(*parsed);
-    result.outcome = prepare(result.detail);
-    if (result.outcome != DirectAdbOutcome::Connected) return result;
+    if (const std::optional<DirectAdbOutcome> unprepared = prepare(result.detail)) {
+        result.outcome = *unprepared;
+        return result;
+    }
     result.outcome = outcomeOfOpen(socket_.open(parsed->host, parsed->port, stop, limits_.connectMs));
     if (result.outcome != DirectAdbOutcome::Connected) return result;
     client_.emplace(std::string(kAdbDefaultHostBanner), identity_->publicKeyText);
@@ -56,18 +58,18 @@ DirectConnectResult DirectAdb::connect(std::string_view address, HANDLE stop, co
     return result;
 }
 
-// Winsock and the key, once for the object's life.
-DirectAdbOutcome DirectAdb::prepare(std::string& detail) {
+// Winsock and the key, once for the object's life; what is missing, if anything.
+std::optional<DirectAdbOutcome> DirectAdb::prepare(std::string& detail) {
     if (!winsock_) winsock_ = startWinsock();
     if (!winsock_) return DirectAdbOutcome::NetworkUnavailable;
-    if (identity_) return DirectAdbOutcome::Connected;
+    if (identity_) return std::nullopt;
     KeyStoreResult stored = loadOrCreateAdbKey();
     if (!stored.identity) {
         detail = describe(stored.status);
         return DirectAdbOutcome::KeyUnavailable;
     }
     identity_ = std::move(stored.identity);
-    return DirectAdbOutcome::Connected;
+    return std::nullopt;
 }
 
 DirectShellResult DirectAdb::shell(std::string_view command, HANDLE stop) {

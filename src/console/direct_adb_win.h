@@ -3,6 +3,7 @@
 // TCP. One connection, one shell command at a time, every wait bounded and ended at once by the
 // caller's stop event. The protocol is the core's AdbClient; this class carries its steps out
 // over a socket and signs with this user's adb key (runtime/adb_key_store_win.h).
+// One call at a time; between calls the object may pass to another thread.
 #include <windows.h>
 
 #include <functional>
@@ -57,7 +58,7 @@ public:
 
 private:
     struct Call;
-    DirectAdbOutcome prepare(std::string& detail);
+    std::optional<DirectAdbOutcome> prepare(std::string& detail);
     DirectAdbOutcome run(AdbStep first, HANDLE stop, Call& call);
     std::optional<DirectAdbOutcome> apply(AdbStep step, HANDLE stop, Call& call);
     std::optional<DirectAdbOutcome> handle(AdbEvent& event, HANDLE stop, Call& call);

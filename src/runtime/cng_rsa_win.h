@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/owned.h"
 #include "core/rsa_key.h"
@@ -38,6 +39,7 @@ public:
 private:
     CngRsaKey(UniqueAlgorithm algorithm, UniqueCngKey key) : algorithm_(std::move(algorithm)), key_(std::move(key)) {}
 
+    // In this order, so that the key is destroyed before its provider is closed.
     UniqueAlgorithm algorithm_;
     UniqueCngKey key_;
 };

@@ -93,10 +93,10 @@ NetStatus TcpConnection::open(std::string_view host, std::string_view port, HAND
 
 NetStatus TcpConnection::openOne(const ADDRINFOW& address, HANDLE stop, DWORD limitMs) {
     const ULONGLONG deadline = deadlineAfter(limitMs);
+    UniqueWsaEvent event(::WSACreateEvent());
     // Not inherited: cmd.exe and adb.exe started later must not hold the TV's connection open.
     UniqueSocket socket(::WSASocketW(address.ai_family, address.ai_socktype, address.ai_protocol, nullptr, 0,
                                      WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT));
-    UniqueWsaEvent event(::WSACreateEvent());
     if (!socket || !event) return NetStatus::Failed;
     const long interest = FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE;
     if (::WSAEventSelect(socket.get(), event.get(), interest) != 0) return NetStatus::Failed;

@@ -59,8 +59,9 @@ public:
 private:
     NetStatus openOne(const ADDRINFOW& address, HANDLE stop, DWORD limitMs);
 
-    UniqueSocket socket_;
+    // In this order, so that the socket is closed before the event it signals.
     UniqueWsaEvent event_;
+    UniqueSocket socket_;
 };
 
 }  // namespace oz
