@@ -11,16 +11,33 @@
 namespace oz {
 namespace {
 
+// The loopback address of family, port 0 (the system picks one).
+sockaddr_storage loopbackOf(int family) {
+    sockaddr_storage address{};
+    if (family == AF_INET6) {
+        auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+        v6.sin6_family = AF_INET6;
+        v6.sin6_addr = in6addr_loopback;
+    } else {
+        auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+        v4.sin_family = AF_INET;
+        v4.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    }
+    return address;
+}
+
 class Listener {
 public:
-    Listener() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    explicit Listener(int family = AF_INET) : socket_(::socket(family, SOCK_STREAM, IPPROTO_TCP)) {
+        sockaddr_storage address = loopbackOf(family);
+        auto* any = reinterpret_cast<sockaddr*>(&address);
         int size = sizeof address;
-        if (::bind(socket_.get(), reinterpret_cast<sockaddr*>(&address), size) == 0 && ::listen(socket_.get(), 4) == 0 &&
-            ::getsockname(socket_.get(), reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-            port_ = std::to_string(::ntohs(address.sin_port));
+        const int used = family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        if (::bind(socket_.get(), any, used) == 0 && ::listen(socket_.get(), 4) == 0 &&
+            ::getsockname(socket_.get(), any, &size) == 0) {
+            const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+            const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+            port_ = std::to_string(::ntohs(family == AF_INET6 ? v6.sin6_port : v4.sin_port));
         }
     }
     const std::string& port() const { return port_; }
@@ -29,7 +46,7 @@ public:
 
 private:
     WinsockUse winsock_ = startWinsock();
-    UniqueSocket socket_{::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
+    UniqueSocket socket_;
     std::string port_;
 };
 
@@ -97,6 +114,19 @@ TEST_F(TcpConnectionTest, OpensByNameAndStopsBeforeConnecting) {
     TcpConnection stopped;
     EXPECT_EQ(stopped.open("127.0.0.1", listener_.port(), stop_.get()), NetStatus::Stopped);
     EXPECT_FALSE(stopped.isOpen());
+}
+
+TEST(TcpConnection, OpensAnIpv6Loopback) {
+    const Listener listener(AF_INET6);
+    if (listener.port().empty()) GTEST_SKIP() << "no IPv6 loopback here";
+    const WinsockUse winsock = startWinsock();
+    TcpConnection connection;
+    ASSERT_EQ(connection.open("::1", listener.port(), nullptr), NetStatus::Ok);
+    const UniqueSocket peer = listener.accept();
+    ASSERT_EQ(::send(peer.get(), "v6", 2, 0), 2);
+    std::string chunk;
+    EXPECT_EQ(connection.receive(chunk, nullptr, 10'000), NetStatus::Ok);
+    EXPECT_EQ(chunk, "v6");
 }
 
 }  // namespace
