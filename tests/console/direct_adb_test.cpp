@@ -113,31 +113,39 @@ TEST_F(DirectAdbTest, OwnerWhoNeverAnswersIsLeftAtTheLimitOrAtTheStopEvent) {
     EXPECT_FALSE(adb.connected());
 }
 
-// A loopback port that was just free: bound without listening, then let go.
-unsigned freeLoopbackPort() {
-    const WinsockUse winsock = startWinsock();
-    const UniqueSocket probe(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    if (::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        return 0;
+// A loopback port bound without listening: connecting to it is refused, and while it is held
+// nothing else can come to listen there.
+class ClosedPort {
+public:
+    ClosedPort() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        int size = sizeof address;
+        if (::bind(socket_.get(), reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+            ::getsockname(socket_.get(), reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+            port_ = ::ntohs(address.sin_port);
+        }
     }
-    return ::ntohs(address.sin_port);
-}
+    unsigned port() const { return port_; }
+
+private:
+    WinsockUse winsock_ = startWinsock();
+    UniqueSocket socket_{::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
+    unsigned port_ = 0;
+};
 
 TEST_F(DirectAdbTest, AddressesThatLeadNowhereSayWhy) {
-    const unsigned port = freeLoopbackPort();
-    ASSERT_NE(port, 0u);
+    const ClosedPort closed;
+    ASSERT_NE(closed.port(), 0u);
+    const std::string refused = "127.0.0.1:" + std::to_string(closed.port());
     struct Case {
         std::string address;
         DirectAdbOutcome outcome;
     };
     const Case cases[] = {
-        {"127.0.0.1:" + std::to_string(port), DirectAdbOutcome::Refused},
-        {"127.0.0.1:" + std::to_string(port) + " & calc", DirectAdbOutcome::BadAddress},
+        {refused, DirectAdbOutcome::Refused},
+        {refused + " & calc", DirectAdbOutcome::BadAddress},
         {"", DirectAdbOutcome::BadAddress},
     };
     for (const Case& c : cases) {
@@ -212,8 +220,9 @@ TEST_P(DirectAdbAwkwardTv, EndsWithAClearOutcome) {
     const test::TvDouble tv(GetParam().options, trusted());
     ASSERT_TRUE(tv.listening()) << tv.startError();
     DirectAdbLimits limits;
-    limits.handshakeMs = 3'000;
-    limits.commandMs = 3'000;
+    // A silent TV ends its case soon, yet --slow (300 ms a packet) stays far inside.
+    limits.handshakeMs = 6'000;
+    limits.commandMs = 6'000;
     DirectAdb adb(limits);
     const DirectConnectResult connected = adb.connect(tv.address(), stop_.get());
     ASSERT_EQ(connected.outcome, GetParam().connectOutcome) << connected.detail << "\n" << tv.log();
