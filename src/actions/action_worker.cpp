@@ -25,7 +25,11 @@ std::string spelledForConsole(const std::wstring& directory, const ConsoleText& 
 
 ActionWorker::ActionWorker(std::shared_ptr<ConsoleHost> console, ActionView& view, std::wstring runDirectory,
                            OwnerWait ownerWait)
-    : console_(std::move(console)), view_(view), leadBytes_(consoleLeadBytes()), ownerWait_(ownerWait) {
+    : console_(std::move(console)),
+      view_(view),
+      leadBytes_(consoleLeadBytes()),
+      runDirectory_(runDirectory),
+      ownerWait_(ownerWait) {
     const ConsoleText directory = toConsoleText(runDirectory);
     runDirectoryBytes_ = directory.bytes;
     moveCommand_ = moveToFolderCommand(spelledForConsole(runDirectory, directory));
@@ -44,6 +48,7 @@ ActionWorker::Request ActionWorker::request(int code, std::string ipUtf8) {
         ++cleanups_;
         wake_.notify_all();
     }
+    if (code == ACTION_CLOSE_LEFTOVERS) stopDirect();
     Request request{code, std::move(ipUtf8), 0};
     request.cleanupsBefore = cleanups_;
     if (usesInterpreter(code)) request.ticket = turns_.draw();
@@ -84,6 +89,7 @@ void ActionWorker::shutDown() {
         std::lock_guard lock(wakeMutex_);
         wake_.notify_all();
     }
+    stopDirect();
     console_->stop();
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "actions/action_view.h"
+#include "console/direct_adb_win.h"
 #include "core/action_rules.h"
 #include "core/device_rules.h"
 #include "core/turn_queue.h"
@@ -79,6 +80,14 @@ private:
     void closeLeftovers();
     bool moveToRunDirectory();
     Reply exchange(const Request& request, std::string_view command);
+    // A command for the TV: through adb.exe (interpreterCommand) or the built-in client
+    // (shellCommand), whichever the last Connect used.
+    Reply onTv(const Request& request, std::string_view interpreterCommand, std::string_view shellCommand);
+    // direct_actions.cpp: the built-in client, when there is no adb.exe.
+    void connectDirect(const Request& request, const std::string& address);
+    Reply directShell(const Request& request, std::string_view command);
+    void withStop(const Request& request, const std::function<void(HANDLE stop)>& call);
+    void stopDirect();
     // Waits about ms, or less when a cleanup or the close comes; false then.
     bool pause(const Request& request, unsigned ms);
     void log(std::string_view line);
@@ -92,6 +101,12 @@ private:
     std::string moveCommand_;        // what takes the interpreter there
     std::string movedPrompt_;        // its prompt once there (a share's mapped drive, say)
     std::string serial_;             // the TV that was connected, as adb names it
+    std::wstring runDirectory_;
+    DirectAdb direct_;               // used under the turns, like the interpreter
+    bool usingDirect_ = false;       // the last Connect went through the built-in client
+    bool toldDirect_ = false;
+    std::mutex stopMutex_;
+    HANDLE currentStop_ = nullptr;  // the built-in client's call in progress ends when it is set
     const OwnerWait ownerWait_;
     TurnQueue turns_;
     std::atomic<unsigned> cleanups_{0};  // counted at the click

@@ -1,6 +1,7 @@
 // Connect: the address as typed, adb's answer, and whether the TV really lets us in.
 #include "actions/action_worker.h"
 #include "actions/action_worker_parts.h"
+#include "runtime/adb_presence_win.h"
 #include "runtime/text_win.h"
 
 namespace oz {
@@ -27,7 +28,10 @@ void ActionWorker::connect(const Request& request) {
         setDisabled(ACTION_CONNECT, false);
         return;
     }
-    connectTo(request, address, command);
+    usingDirect_ = !adbExeAvailable(runDirectory_);
+    if (!usingDirect_) return connectTo(request, address, command);
+    if (!std::exchange(toldDirect_, true)) log(logLine(kDirectPathLogLine));
+    connectDirect(request, address);
 }
 
 void ActionWorker::connectTo(const Request& request, const std::string& address, std::string_view command) {

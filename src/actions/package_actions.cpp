@@ -28,7 +28,7 @@ void ActionWorker::removePackages(const Request& request, PackageGroup group) {
     setDisabled(buttonOf(group), true);
     const auto packages = packagesOf(group);
     for (std::size_t i = 0; i < packages.size(); ++i) {
-        const Reply reply = exchange(request, uninstallCommand(serial_, packages[i]));
+        const Reply reply = onTv(request, uninstallCommand(serial_, packages[i]), uninstallShellCommand(packages[i]));
         if (reply.outcome != Outcome::notSent) log(logLine(removalLogLine(group, reply.text, i == 1)));
         if (reply.outcome != Outcome::answered) break;
     }
@@ -45,9 +45,11 @@ void ActionWorker::restorePackages(const Request& request, PackageGroup group) {
 // Newer Android knows "cmd package install-existing", Android 7 and older only the pm form, and
 // some old TVs neither. False when the action should go no further.
 bool ActionWorker::restoreOne(const Request& request, PackageGroup group, std::string_view package) {
-    Reply reply = exchange(request, restoreCommand(serial_, package, RestoreForm::cmdPackage));
-    if (reply.outcome == Outcome::answered && restoreCommandUnknown(reply.text))
-        reply = exchange(request, restoreCommand(serial_, package, RestoreForm::pmInstallExisting));
+    const auto restore = [&](RestoreForm form) {
+        return onTv(request, restoreCommand(serial_, package, form), restoreShellCommand(package, form));
+    };
+    Reply reply = restore(RestoreForm::cmdPackage);
+    if (reply.outcome == Outcome::answered && restoreCommandUnknown(reply.text)) reply = restore(RestoreForm::pmInstallExisting);
     if (reply.outcome == Outcome::notSent) return false;
     const bool unknown = reply.outcome == Outcome::answered && restoreCommandUnknown(reply.text);
     log(logLine(unknown ? std::string(kRestoreUnsupportedLine) : restoreLogLine(group, reply.text)));

@@ -50,6 +50,9 @@ inline constexpr std::string_view kInterruptedLine = "(命令被中断,没有完
 // Logged when a new interpreter shows no prompt in time; the action ends and the buttons stay usable.
 inline constexpr std::string_view kNoPromptLogLine = "命令行程序没有响应,本次操作未执行。请点击“关闭遗留程序”后重试";
 
+// Logged once, at the first Connect without an adb.exe beside the program or on the search path.
+inline constexpr std::string_view kDirectPathLogLine = "没有找到 adb.exe,直接连接电视(内置 adb 协议)";
+
 // The process names the cleanup terminates, compared exactly (case-sensitive).
 inline constexpr std::string_view kInterpreterExeName = "cmd.exe";
 inline constexpr std::string_view kBridgeExeName = "adb.exe";

@@ -104,15 +104,21 @@ std::optional<std::string> connectedSerial(std::string_view answer) {
     return std::nullopt;
 }
 
+std::string uninstallShellCommand(std::string_view package) { return "pm uninstall --user 0 " + std::string(package); }
+
+std::string restoreShellCommand(std::string_view package, RestoreForm form) {
+    const std::string_view tool = form == RestoreForm::cmdPackage ? "cmd package" : "pm";
+    return std::string(tool) + " install-existing --user 0 " + std::string(package);
+}
+
 std::string uninstallCommand(std::string_view serial, std::string_view package) {
-    return targeted(serial, "shell pm uninstall --user 0 " + std::string(package));
+    return targeted(serial, "shell " + uninstallShellCommand(package));
 }
 
 std::string getStateCommand(std::string_view serial) { return targeted(serial, "get-state"); }
 
 std::string restoreCommand(std::string_view serial, std::string_view package, RestoreForm form) {
-    const std::string_view tool = form == RestoreForm::cmdPackage ? "cmd package" : "pm";
-    return targeted(serial, "shell " + std::string(tool) + " install-existing --user 0 " + std::string(package));
+    return targeted(serial, "shell " + restoreShellCommand(package, form));
 }
 
 DeviceState deviceState(std::string_view answer) {

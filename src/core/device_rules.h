@@ -32,6 +32,9 @@ inline constexpr std::array<std::string_view, 2> kBootAdsPackages = {"com.miui.s
                                                                      "com.xiaomi.mitv.advertise"};
 inline constexpr std::array<std::string_view, 1> kSystemUpdatePackages = {"com.xiaomi.mitv.upgrade"};
 
+// What runs in the TV's shell: "pm uninstall --user 0 PKG".
+std::string uninstallShellCommand(std::string_view package);
+
 // "adb -s SERIAL shell pm uninstall --user 0 PKG"; these commands leave "-s SERIAL" out when
 // the serial is empty (no TV connected yet).
 std::string uninstallCommand(std::string_view serial, std::string_view package);
@@ -40,6 +43,8 @@ std::string getStateCommand(std::string_view serial);
 
 // cmdPackage: newer Android; pmInstallExisting: older Android (7 and before), tried second.
 enum class RestoreForm { cmdPackage, pmInstallExisting };
+// What runs in the TV's shell to bring a package back, in either form.
+std::string restoreShellCommand(std::string_view package, RestoreForm form);
 // "adb -s SERIAL shell cmd package install-existing --user 0 PKG" or
 // "adb -s SERIAL shell pm install-existing --user 0 PKG".
 std::string restoreCommand(std::string_view serial, std::string_view package, RestoreForm form);

@@ -278,7 +278,7 @@ WorkerRig::WorkerRig(Options options)
       currentDirectory(options.startInProgramFolder ? programFolder.path() : otherFolder.path()),
       worker(console, view, programFolder.path().wstring(), options.ownerWait) {
     scenario.write(options.scenario);
-    fs::copy_file(FakeAdbScenario::adbExe(), programFolder.path() / L"adb.exe");
+    if (options.withAdb) fs::copy_file(FakeAdbScenario::adbExe(), programFolder.path() / L"adb.exe");
     console->start();
     if (!options.waitForBanner) return;
     DWORD seen = 0;

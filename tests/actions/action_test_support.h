@@ -164,6 +164,8 @@ public:
         // Whether the first click comes only once the interpreter's banner is all there.
         bool waitForBanner = true;
         OwnerWait ownerWait = {};
+        // Without it the program folder holds no adb.exe, and the worker talks to the TV itself.
+        bool withAdb = true;
     };
 
     explicit WorkerRig(Options options);
