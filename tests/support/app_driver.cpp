@@ -87,12 +87,12 @@ std::size_t countProcesses(std::wstring_view exeName) {
 }
 
 AppUnderTest::AppUnderTest(std::string_view scenario, std::wstring_view folderName,
-                           std::chrono::milliseconds firstClickAfter, bool keepRememberedAddress)
+                           std::chrono::milliseconds firstClickAfter, bool keepRememberedAddress, bool withAdb)
     : folder_(folderName) {
     // The tests share one Wine user: each starts as a first start unless it asks otherwise.
     if (!keepRememberedAddress) ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Ozarith");
     fs::copy_file(buildBinDir() / L"Ozarith.exe", folder() / L"Ozarith.exe");
-    fs::copy_file(FakeAdbScenario::adbExe(), folder() / L"adb.exe");
+    if (withAdb) fs::copy_file(FakeAdbScenario::adbExe(), folder() / L"adb.exe");
     if (!scenario.empty()) writeScenario(scenario);
     start();
     firstClick_ = std::chrono::steady_clock::now() + firstClickAfter;

@@ -66,9 +66,10 @@ public:
     // starts the program and waits for its main window. Throws when it does not appear.
     // Clicks wait until firstClickAfter has passed since the window showed.
     // The address the program remembers from an earlier run is forgotten first, unless asked.
+    // Without withAdb no adb.exe is put beside the program: it then talks to the TV itself.
     explicit AppUnderTest(std::string_view scenario = {}, std::wstring_view folderName = L"app",
                           std::chrono::milliseconds firstClickAfter = kFirstClickAfter,
-                          bool keepRememberedAddress = false);
+                          bool keepRememberedAddress = false, bool withAdb = true);
     ~AppUnderTest();
     AppUnderTest(const AppUnderTest&) = delete;
     AppUnderTest& operator=(const AppUnderTest&) = delete;
