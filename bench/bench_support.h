@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/handles_win.h"
+#include "runtime/process_list_win.h"
 
 namespace oz::bench {
 
@@ -103,14 +104,12 @@ inline double cpuMsOf(HANDLE process, DWORD processId) {
 
 // Whether some running process named exeName has parentId as its parent.
 inline bool hasChildNamed(DWORD parentId, std::wstring_view exeName) {
-    const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return false;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
-        if (entry.th32ParentProcessID == parentId && ::lstrcmpiW(entry.szExeFile, std::wstring(exeName).c_str()) == 0)
-            return true;
-    return false;
+    bool found = false;
+    forEachProcess([&](const PROCESSENTRY32W& entry) {
+        found = entry.th32ParentProcessID == parentId && ::lstrcmpiW(entry.szExeFile, std::wstring(exeName).c_str()) == 0;
+        return !found;
+    });
+    return found;
 }
 
 // The process's visible top-level window that nobody owns: its main window. Null if none yet.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/process_list_win.h"
 #include "runtime/text_win.h"
 
 namespace oz::test {
@@ -35,13 +36,11 @@ bool isInterpreterOrBridge(const std::wstring& name) {
 }
 
 // Calls visit(name, id) for every process in a fresh snapshot.
-void forEachProcess(const std::function<void(const std::wstring&, DWORD)>& visit) {
-    const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+void forEachNamedProcess(const std::function<void(const std::wstring&, DWORD)>& visit) {
+    oz::forEachProcess([&](const PROCESSENTRY32W& entry) {
         visit(entry.szExeFile, entry.th32ProcessID);
+        return true;
+    });
 }
 
 }  // namespace
@@ -178,7 +177,7 @@ std::vector<std::string> describe(const std::vector<ViewCall>& calls) {
 
 std::vector<DWORD> processesNamed(std::wstring_view name) {
     std::vector<DWORD> ids;
-    forEachProcess([&](const std::wstring& exe, DWORD id) {
+    forEachNamedProcess([&](const std::wstring& exe, DWORD id) {
         if (exe == name) ids.push_back(id);
     });
     return ids;
@@ -186,7 +185,7 @@ std::vector<DWORD> processesNamed(std::wstring_view name) {
 
 std::vector<std::wstring> processNames() {
     std::vector<std::wstring> names;
-    forEachProcess([&](const std::wstring& exe, DWORD) { names.push_back(exe); });
+    forEachNamedProcess([&](const std::wstring& exe, DWORD) { names.push_back(exe); });
     return names;
 }
 
@@ -195,7 +194,7 @@ std::vector<std::wstring> processNames() {
 void endInterpretersAndBridges() {
     eventually([] {
         bool found = false;
-        forEachProcess([&](const std::wstring& exe, DWORD id) {
+        forEachNamedProcess([&](const std::wstring& exe, DWORD id) {
             if (!isInterpreterOrBridge(exe)) return;
             found = true;
             const UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));

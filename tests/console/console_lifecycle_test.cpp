@@ -11,6 +11,7 @@
 #include "console_test_support.h"
 #include "support/fake_adb_scenario.h"
 #include "runtime/handles_win.h"
+#include "runtime/process_list_win.h"
 #include "runtime/system_info_win.h"
 
 namespace oz {
@@ -86,13 +87,11 @@ TEST_F(ConsoleLifecycle, StopAlsoEndsWhatTheInterpreterIsRunning) {
     UniqueHandle running;
     for (int tries = 0; tries < 400 && !running; ++tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32W entry{};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more && !running;
-             more = ::Process32NextW(snapshot.get(), &entry))
+        forEachProcess([&](const PROCESSENTRY32W& entry) {
             if (entry.th32ParentProcessID == interpreter && std::wstring_view(entry.szExeFile) == L"adb.exe")
                 running.reset(::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+            return !running;
+        });
     }
     ASSERT_TRUE(running) << "the interpreter never ran adb.exe";
     EXPECT_TRUE(host.stop());

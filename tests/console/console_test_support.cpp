@@ -8,19 +8,17 @@
 #include <thread>
 
 #include "runtime/handles_win.h"
+#include "runtime/process_list_win.h"
 
 namespace oz::test {
 
 std::set<DWORD> childInterpreters() {
     std::set<DWORD> found;
-    const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID == ::GetCurrentProcessId() && ::lstrcmpiW(entry.szExeFile, L"cmd.exe") == 0) {
+    forEachProcess([&](const PROCESSENTRY32W& entry) {
+        if (entry.th32ParentProcessID == ::GetCurrentProcessId() && ::lstrcmpiW(entry.szExeFile, L"cmd.exe") == 0)
             found.insert(entry.th32ProcessID);
-        }
-    }
+        return true;
+    });
     return found;
 }
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "runtime/process_list_win.h"
 #include "runtime/text_win.h"
 #include "support/real_input.h"
 
@@ -76,13 +77,11 @@ DWORD activeProcesses(HANDLE job) {
 }  // namespace
 
 std::size_t countProcesses(std::wstring_view exeName) {
-    const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return 0;
     std::size_t count = 0;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+    forEachProcess([&](const PROCESSENTRY32W& entry) {
         if (exeName == entry.szExeFile) ++count;
+        return true;
+    });
     return count;
 }
 
