@@ -9,7 +9,7 @@ packages=(
   fonts-noto-cjk python3
   adb iproute2 util-linux openssl
   googletest
-  dpkg-dev
+  dpkg-dev locales
 )
 
 missing=()
@@ -21,4 +21,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The Windows tests run under a Chinese locale too (Wine takes its code pages from LANG).
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  echo "Generating the zh_CN.UTF-8 locale"
+  sed -i -E 's/^# *(zh_CN\.UTF-8 UTF-8)/\1/' /etc/locale.gen
+  grep -qx 'zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
 fi

@@ -8,6 +8,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko: the prefix must not try to download them.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 wine=/usr/lib/wine/wine64
+# scripts/with-display.sh stops the Wine server of every prefix named here.
+[ -z "${OZ_USED_PREFIXES:-}" ] || echo "$WINEPREFIX" >>"$OZ_USED_PREFIXES"
 
 if [ ! -f "$WINEPREFIX/.oz-ready" ]; then
   mkdir -p "$WINEPREFIX"

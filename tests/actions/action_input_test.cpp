@@ -195,5 +195,29 @@ TEST(ActionWorkerFolder, FolderTheCodePageCannotSpellIsEnteredByItsShortName) {
     std::filesystem::remove(decoy, ignored);
 }
 
+// A folder the code page spells (测试 in 936) is entered by that spelling. Seen through a decoy
+// named like the folder's short name: a cd by short name would enter the decoy, which has no adb.
+TEST(ActionWorkerFolder, FolderTheCodePageSpellsIsEnteredByThatSpelling) {
+    WorkerRig rig({.programFolderName = L"Ozarith 测试 & co"});
+    const std::filesystem::path folder = rig.programFolder.path();
+    if (!toConsoleText(folder.wstring()).lossless) GTEST_SKIP() << "code page " << ::GetOEMCP() << " cannot spell it";
+    std::wstring shortPath(MAX_PATH, L'\0');
+    shortPath.resize(::GetShortPathNameW(folder.c_str(), shortPath.data(), MAX_PATH));
+    const std::filesystem::path decoy = folder.parent_path() / std::filesystem::path(shortPath).filename();
+    ASSERT_NE(decoy.filename(), folder.filename());
+    // The short name is taken while the folder exists: it steps aside for the decoy to be made.
+    const std::filesystem::path aside = folder.parent_path() / (folder.filename().wstring() + L" aside");
+    std::filesystem::rename(folder, aside);
+    const bool decoyMade = std::filesystem::create_directory(decoy);
+    std::filesystem::rename(aside, folder);
+    ASSERT_TRUE(decoyMade);
+    rig.run(ACTION_CONNECT);
+    EXPECT_EQ(rig.scenario.calls(), std::vector<std::string>{"connect 10.0.0.2:5555"});
+    EXPECT_EQ(rig.view.logText(), L"connected to 10.0.0.2:5555\r\n");
+    test::endInterpretersAndBridges();
+    std::error_code ignored;
+    std::filesystem::remove(decoy, ignored);
+}
+
 }  // namespace
 }  // namespace oz

@@ -98,6 +98,7 @@ TEST(FakeAdb, EveryReplyAnswersWithItsTextAndExitCode) {
         {"connect: text", kConnectTv, "\n", 0},
         {"connect: raw C:\\Work\\ozarith>", kConnectTv, "C:\\Work\\ozarith>", 0},
         {"connect: raw a\\r\\nb", kConnectTv, "a\r\nb", 0},
+        {"connect: raw a\\0b\\r\\n\\0", kConnectTv, std::string("a\0b\r\n\0", 6), 0},
     };
     for (const ReplyCase& c : cases) {
         SCOPED_TRACE(c.rules);

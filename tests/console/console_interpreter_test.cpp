@@ -110,6 +110,16 @@ TEST_F(ConsoleInterpreter, AnAnswerCutShortByAStopSaysSo) {
     EXPECT_FALSE(host.lastAnswerComplete());
 }
 
+// adb may write a zero byte (Wine's own `type` stops at one): it is dropped, and what follows it
+// on the same line and the next is kept; the next command gets its own answer.
+TEST_F(ConsoleInterpreter, AZeroByteInAnAnswerIsDroppedAndWhatFollowsKept) {
+    const test::FakeAdbScenario adb;
+    adb.write("server: running\nuninstall *: raw before\\0after\\r\\n\\0more\n");
+    start();
+    EXPECT_EQ(exchange("adb shell pm uninstall --user 0 x"), "beforeafter\r\nmore");
+    EXPECT_EQ(exchange("echo next"), "next");
+}
+
 // adb writes UTF-8; cmd.exe's own messages come in the console's code page. One answer may hold
 // both: each line is decoded on its own.
 TEST(DecodeAnswer, EachLineInItsOwnEncoding) {

@@ -38,10 +38,10 @@ std::optional<Number> number(std::string_view word) {
     return value;
 }
 
-// \n, \r, \t and \\ are resolved; any other backslash stays as written (Windows paths).
+// \n, \r, \t, \\ and \0 (a zero byte) are resolved; any other backslash stays as written (Windows paths).
 std::string unescape(std::string_view text) {
-    constexpr std::string_view escapes = "nrt\\";
-    constexpr std::string_view meanings = "\n\r\t\\";
+    constexpr std::string_view escapes = "nrt\\0";
+    constexpr std::string_view meanings("\n\r\t\\\0", 5);
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const bool escaped = text[i] == '\\' && i + 1 < text.size();
