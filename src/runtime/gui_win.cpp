@@ -90,14 +90,14 @@ HFONT createUiFont() {
     NONCLIENTMETRICSW metrics{sizeof metrics};
     ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     LOGFONTW font = metrics.lfMessageFont;
-    HDC screen = ::GetDC(nullptr);
+    const UniqueWindowDc screen = windowDc(nullptr);
     for (const wchar_t* face : {L"Microsoft YaHei UI", L"Microsoft YaHei", L"SimSun", L"Noto Sans CJK SC"}) {
         LOGFONTW wanted{};
         wanted.lfCharSet = DEFAULT_CHARSET;
         ::lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
         bool found = false;
         ::EnumFontFamiliesExW(
-            screen, &wanted,
+            screen.get().dc, &wanted,
             [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM flag) -> int {
                 *reinterpret_cast<bool*>(flag) = true;
                 return 0;
@@ -108,7 +108,6 @@ HFONT createUiFont() {
             break;
         }
     }
-    ::ReleaseDC(nullptr, screen);
     return ::CreateFontIndirectW(&font);
 }
 

@@ -212,7 +212,7 @@ TEST(ActionWorkerFolder, FolderTheCodePageSpellsIsEnteredByThatSpelling) {
     std::filesystem::rename(aside, folder);
     ASSERT_TRUE(decoyMade);
     rig.run(ACTION_CONNECT);
-    EXPECT_EQ(rig.scenario.calls(), std::vector<std::string>{"connect 10.0.0.2:5555"});
+    EXPECT_EQ(rig.scenario.calls(), test::kConnectCalls);
     EXPECT_EQ(rig.view.logText(), L"connected to 10.0.0.2:5555\r\n");
     test::endInterpretersAndBridges();
     std::error_code ignored;
