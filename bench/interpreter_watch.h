@@ -1,14 +1,11 @@
 #pragma once
 // Watches, from outside, a process start its interpreter (a cmd.exe child) and that interpreter
 // print its first prompt. The prompt is seen in the parent's own read end of the interpreter's
-// output pipe: a duplicate of each pipe handle the parent holds is peeked, which leaves the bytes
-// where they are for the parent to read later. The interpreter's creation time comes from the
-// system's process list, so the figure is the interpreter's own start-up, from its creation to
-// its prompt, whoever created it and however busy that process was.
+// output pipe, duplicated and peeked, which leaves the bytes where they are for the parent to read
+// later. The interpreter's creation time comes from the system's process list, so the figure is
+// the interpreter's own start-up, from its creation to its prompt, whoever created it and however
+// busy that process was.
 #include <windows.h>
-
-#include <string>
-#include <vector>
 
 #include "bench_support.h"
 #include "runtime/handles_win.h"
@@ -46,8 +43,10 @@ private:
         if (!times) return false;
         seenMs_ = nowMs();
         createdMs_ = times->createdMs;
-        // The pipes were made before the interpreter was started, so they are all there now.
-        for (ULONG_PTR value = 4; value <= kLastHandleValue; value += 4) {
+        // The pipes were made before the interpreter was started, so they are there now. Each
+        // look costs a round trip to the system (Wine's server), so the search stops at the first
+        // pipe end that can be peeked: the program's read end (its write end cannot be peeked).
+        for (ULONG_PTR value = 4; value <= kLastHandleValue && !pipe_; value += 4) {
             UniqueHandle copy;
             if (!::DuplicateHandle(parent_, reinterpret_cast<HANDLE>(value), ::GetCurrentProcess(), copy.put(), 0, FALSE,
                                    DUPLICATE_SAME_ACCESS))
@@ -55,30 +54,26 @@ private:
             DWORD available = 0;
             if (::GetFileType(copy.get()) == FILE_TYPE_PIPE &&
                 ::PeekNamedPipe(copy.get(), nullptr, 0, nullptr, &available, nullptr))
-                pipes_.push_back(std::move(copy));
+                pipe_ = std::move(copy);
         }
         return true;
     }
 
-    // Whether what waits in one of the pipes ends with a prompt ("C:\folder>").
+    // Whether what waits in the pipe ends with a prompt ("C:\\folder>").
     bool endsWithPrompt() const {
-        for (const UniqueHandle& pipe : pipes_) {
-            char buffer[8192];
-            DWORD got = 0;
-            DWORD available = 0;
-            if (::PeekNamedPipe(pipe.get(), buffer, sizeof buffer, &got, &available, nullptr) && got > 0 &&
-                got == available && buffer[got - 1] == '>')
-                return true;
-        }
-        return false;
+        char buffer[8192];
+        DWORD got = 0;
+        DWORD available = 0;
+        return pipe_ && ::PeekNamedPipe(pipe_.get(), buffer, sizeof buffer, &got, &available, nullptr) && got > 0 &&
+               got == available && buffer[got - 1] == '>';
     }
 
-    // Handle values of a young process are small; this bounds the search to some ms.
+    // Handle values of a young process are small (the pipe end was under 0x100 when measured).
     static constexpr ULONG_PTR kLastHandleValue = 0x1000;
 
     HANDLE parent_;
     DWORD parentId_;
-    std::vector<UniqueHandle> pipes_;
+    UniqueHandle pipe_;
     double createdMs_ = -1;
     double seenMs_ = -1;
     double promptSystemMs_ = -1;
