@@ -184,32 +184,54 @@ Beside them, from the same run:
    3 s, then both removals and, from the right-click menu, the restore; the commands counted in the
    fake adb.exe's log. The baseline is the same evening with a TV that trusts the computer already.
 
-## Where the time goes: cold start and paint
+## Where the time goes
 
 Found with one-off probes on the machine above in December 2026, not part of the script; the
 figures in the table are those of the latest run.
 
 - **Spread.** On this machine, shared with other work, successive runs gave 0.94 to 1.06 for
-  figure 1, 1.9 to 2.2 for 3 and 9 to 17 for 5; 2a and 2b moved by one 10 ms tick. The load
-  average in the machine table tells how busy a run was.
-- **Cold start (3).** The DLLs Ozarith.exe imports (comctl32, gdiplus, ole32, msimg32) explain
-  only a small part (the "DLLs alone" ratio above); the rest is the program's own start-up work.
-  Its steps timed in process from its entry (3 runs, before the changes below): decoding the information icon with GDI+
-  16 to 24 ms, creating the window and its seven controls 29 to 34 ms, starting cmd.exe 19 to
-  29 ms, loading the hidden help popup with its decoded instruction picture 10 to 12 ms,
-  ShowWindow 32 to 51 ms (14 to 32 ms for the minimal window) and the first round of messages,
-  with the first paints, 21 to 38 ms (about 2 ms). Every process start is costly under Wine, so
-  the interpreter weighs more here than it would on Windows. Since then the interpreter starts
-  on a worker thread, first in the queue of actions, while the window is created and shown, and
-  the help popup loads from a message posted at the end of creation, once the window is up: the
-  figure went from 1.87 to 2.2 (five runs) to 1.74 to 1.98 (four runs; the highest with a soak running beside it). What would bring it down further:
-  fill the background with GDI (see 5), which makes the first paint cheaper;
-  draw the 18 x 18 icon without GDI+ (a premultiplied 32-bit DIB and AlphaBlend; msimg32 is
-  imported already), which saves GDI+ and the decode. Together these come to some 30 to 45 ms,
-  not enough for 1.5 here: the rest is the price of a window with seven controls and of a second
-  process started at start-up, which the minimal program does not pay. Starting the interpreter
-  from a message posted once the window is shown would show the window sooner, but would change
-  this figure, which waits for the interpreter too, little. Windows was not measured.
+  figure 1, 1.84 to 2.07 for 3a, 1.23 to 1.41 for 3b, 2.33 to 2.48 for 3c, 9 to 17 for 5 and
+  0.18 to 0.33 for 6 (the real adb's four commands took 0.58 to 0.71 s in a quiet run and 1.0 to
+  1.7 s in a busy one, while the built-in client's stayed at 0.22 to 0.26 s); 2a and 2b moved by
+  one 10 ms tick. The load average in the machine table tells how busy a run was.
+- **Cold start, the window (3a).** A probe build writing the time since its own creation at each
+  step (12 starts, medians, one run): Ozarith.exe reaches its entry point at 197 ms, where the
+  baseline reaches its entry at 82 ms and has loaded the same DLLs by 154 ms; so some 40 ms go
+  before the entry point to what the baseline does not have (a larger image with more to map and
+  relocate, the C++ run-time's start), not yet split further. From the entry: OLE, the common
+  controls and GDI+ 3 ms; decoding the information icon 24 ms; creating the main window 24 ms and
+  its seven controls 24 ms; the rest of creation (starting the interpreter's worker, the
+  subclass, the last address, two tooltips) 36 ms; ShowWindow and the focus 43 ms; the first
+  paint 10 ms. The baseline spends 28 ms from its DLLs to its window shown. So about 150 ms of
+  the program's own work come before its first frame, where 1.15 allows some 30: the window and
+  its controls alone take more. Decoding the icon at the first paint would move 24 ms behind the
+  frame rather than save them.
+- **Cold start, the interpreter (3b).** The program's cmd.exe starts while the GUI thread creates
+  and shows the window, on two cores shared with Wine's server: it takes 1.2 to 1.4 times as long
+  as a bare one. A one-off probe that started the interpreter from the window's task queue
+  (\`Window::post\`), that is once the window is shown, gave 1.00 and 1.01 for 3b, 1.66 and 1.72
+  for 3a, 2.40 and 2.45 for 3c, and the prompt 448 and 462 ms after the program's start (460 to
+  476 ms without it), in two runs. That change is in \`src/app/main_window.cpp\` and changes
+  the order of the worker's first jobs (a click handled before the posted start would queue
+  ahead of it), so it is left to be made with its tests.
+- **Cold start in total (3c).** Before the built-in client came in, this ratio was 1.74 to 1.98
+  with a 0.73 MB program; it is now 2.0 to 2.5. Most of it is 3a's own work and the larger image.
+- **Size (4a).** A link map of the release build: of 1.45 MB of code, 835 KB come from libstdc++,
+  mostly its locale, stream and wide-string instantiations (\`locale-inst\`, \`wlocale-inst\`,
+  their cxx11 variants, \`sstream-inst\`, \`fstream-inst\`: some 450 KB), pulled in by
+  \`std::filesystem\` (\`fs_ops\`, \`fs_path\`), which the built-in client's key store
+  (\`create_directories\`) and the Connect action use; before them the program was 0.71 MB. Win32
+  calls (CreateDirectoryW, plain wide strings) in their place should bring it back under 1 MB.
+- **Whole job (6).** The built-in client's connect takes some 5 ms; each shell command 44 to 90 ms,
+  almost all waiting: the double (Python) sends each adb message with its own write, and Nagle's
+  algorithm on its socket holds one back until the client's delayed acknowledgement (about 40 ms on
+  Linux loopback). A one-off probe that set TCP_NODELAY on the double's sockets brought the job to
+  100 ms (ratio 0.134). adb's own source sets TCP_NODELAY on both ends (adbd on each connection it
+  accepts, the host on each it makes), so a real TV would not hold its answers back this way and
+  the double makes the built-in client look slower than it is; setting TCP_NODELAY on the double
+  (\`tests/fakes/adb_tv.py\`) and on the client's socket (\`src/runtime/socket_win.cpp\`) would
+  make the figure that of a TV. Linux's adb run directly (the line above the table's notes) shows what the four
+  commands cost without Wine's process starts.
 - **Paint (5)**, no target set: nearly all of a paint is GDI+ filling the whole client area of a
   fresh 32-bit DIB section, about 2.8 to 3.5 ms under Wine's GDI+ (the smoothing mode makes no
   difference). Filling that canvas with GDI's FillRect instead brings the whole off-screen pass
