@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -32,7 +33,7 @@ inline double median(std::vector<double> values) {
 
 // "FIGURE name value": the lines scripts/bench.sh reads; everything else is for people.
 inline void printFigure(const char* name, double value) {
-    std::printf("FIGURE %s %.6g\n", name, value);
+    std::printf("FIGURE %s %.10g\n", name, value);
     std::fflush(stdout);
 }
 
@@ -66,8 +67,14 @@ struct ProcessEntry {
     HANDLE uniqueProcessId;
 };
 
-// Kernel plus user time of one process from the system's process list; -1 when not listed.
-inline double listedCpuMs(DWORD processId) {
+// What the system's process list says of one process: its CPU time and when it was created.
+struct ListedTimes {
+    double cpuMs;      // kernel plus user
+    double createdMs;  // system time, in the clock of systemNowMs
+};
+
+// One process's entry in the system's process list; nullopt when not listed.
+inline std::optional<ListedTimes> listedTimes(DWORD processId) {
     using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
     constexpr ULONG systemProcessInformation = 5;
     const auto query = reinterpret_cast<Query>(
@@ -78,14 +85,28 @@ inline double listedCpuMs(DWORD processId) {
     while ((status = query(systemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
            static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
         buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 4096));
-    if (status != 0) return -1;
+    if (status != 0) return std::nullopt;
     for (std::size_t offset = 0;;) {
         const auto* entry = reinterpret_cast<const ProcessEntry*>(buffer.data() + offset);
         if (reinterpret_cast<ULONG_PTR>(entry->uniqueProcessId) == processId)
-            return static_cast<double>(entry->userTime.QuadPart + entry->kernelTime.QuadPart) / 10000.0;
-        if (entry->nextEntryOffset == 0) return -1;
+            return ListedTimes{static_cast<double>(entry->userTime.QuadPart + entry->kernelTime.QuadPart) / 10000.0,
+                               static_cast<double>(entry->createTime.QuadPart) / 10000.0};
+        if (entry->nextEntryOffset == 0) return std::nullopt;
         offset += entry->nextEntryOffset;
     }
+}
+
+// Kernel plus user time of one process from the system's process list; -1 when not listed.
+inline double listedCpuMs(DWORD processId) {
+    const auto times = listedTimes(processId);
+    return times ? times->cpuMs : -1;
+}
+
+// The system time in ms, in the clock of the process list's creation times.
+inline double systemNowMs() {
+    FILETIME now;
+    ::GetSystemTimePreciseAsFileTime(&now);
+    return filetimeMs(now);
 }
 
 // Kernel plus user time of another process, in ms. GetProcessTimes through a handle with
@@ -102,15 +123,19 @@ inline double cpuMsOf(HANDLE process, DWORD processId) {
     return filetimeMs(kernel) + filetimeMs(user);
 }
 
-// Whether some running process named exeName has parentId as its parent.
-inline bool hasChildNamed(DWORD parentId, std::wstring_view exeName) {
-    bool found = false;
+// The id of a running process named exeName whose parent is parentId; 0 when there is none.
+inline DWORD childNamed(DWORD parentId, std::wstring_view exeName) {
+    DWORD found = 0;
     forEachProcess([&](const PROCESSENTRY32W& entry) {
-        found = entry.th32ParentProcessID == parentId && ::lstrcmpiW(entry.szExeFile, std::wstring(exeName).c_str()) == 0;
-        return !found;
+        if (entry.th32ParentProcessID == parentId && ::lstrcmpiW(entry.szExeFile, std::wstring(exeName).c_str()) == 0)
+            found = entry.th32ProcessID;
+        return found == 0;
     });
     return found;
 }
+
+// Whether some running process named exeName has parentId as its parent.
+inline bool hasChildNamed(DWORD parentId, std::wstring_view exeName) { return childNamed(parentId, exeName) != 0; }
 
 // The process's visible top-level window that nobody owns: its main window. Null if none yet.
 inline HWND shownMainWindowOf(DWORD processId) {
