@@ -1,6 +1,5 @@
 #include "runtime/adb_key_store_win.h"
 
-#include <system_error>
 #include <utility>
 
 #include "core/android_pubkey.h"
@@ -14,8 +13,20 @@ namespace {
 
 enum class FileRead { Ok, Missing, TooLarge, Failed };
 
+std::wstring inFolder(const std::wstring& folder, std::wstring_view name) {
+    const bool separated = !folder.empty() && (folder.back() == L'\\' || folder.back() == L'/');
+    return folder + (separated ? L"" : L"\\") + std::wstring(name);
+}
+
+// Each missing folder of the path in turn, as CreateDirectoryW makes only the last one.
+void createFolders(const std::wstring& folder) {
+    for (std::size_t pos = folder.find_first_of(L"\\/", 3); pos != std::wstring::npos; pos = folder.find_first_of(L"\\/", pos + 1))
+        ::CreateDirectoryW(folder.substr(0, pos).c_str(), nullptr);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+}
+
 // Reads at most limit bytes; a longer file is TooLarge without being read further.
-FileRead readSmallFile(const std::filesystem::path& path, std::size_t limit, std::string& out) {
+FileRead readSmallFile(const std::wstring& path, std::size_t limit, std::string& out) {
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = file ? 0 : ::GetLastError();
@@ -35,23 +46,23 @@ FileRead readSmallFile(const std::filesystem::path& path, std::size_t limit, std
 // A temp file that is removed unless it was moved into place.
 class PendingFile {
 public:
-    explicit PendingFile(std::filesystem::path path) : path_(std::move(path)) {}
+    explicit PendingFile(std::wstring path) : path_(std::move(path)) {}
     ~PendingFile() {
         if (!placed_) ::DeleteFileW(path_.c_str());
     }
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
-    const std::filesystem::path& path() const { return path_; }
+    const std::wstring& path() const { return path_; }
     void placed() { placed_ = true; }
 
 private:
-    std::filesystem::path path_;
+    std::wstring path_;
     bool placed_ = false;
 };
 
 enum class FileWrite { Ok, Exists, Failed };
 
-bool writeWhole(const std::filesystem::path& path, std::string_view bytes) {
+bool writeWhole(const std::wstring& path, std::string_view bytes) {
     UniqueFileHandle file(
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
@@ -60,10 +71,11 @@ bool writeWhole(const std::filesystem::path& path, std::string_view bytes) {
 }
 
 // Written beside target under a temp name, then moved into place; an existing target stays.
-FileWrite writeNewFile(const std::filesystem::path& target, std::string_view bytes) {
+FileWrite writeNewFile(const std::wstring& folder, std::wstring_view name, std::string_view bytes) {
+    const std::wstring target = inFolder(folder, name);
     wchar_t temp[MAX_PATH + 1] = {};
-    if (::GetTempFileNameW(target.parent_path().c_str(), L"adb", 0, temp) == 0) return FileWrite::Failed;
-    PendingFile pending{std::filesystem::path(temp)};
+    if (::GetTempFileNameW(folder.c_str(), L"adb", 0, temp) == 0) return FileWrite::Failed;
+    PendingFile pending{std::wstring(temp)};
     if (!writeWhole(pending.path(), bytes)) return FileWrite::Failed;
     const bool moved = ::MoveFileExW(pending.path().c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
     const DWORD error = moved ? 0 : ::GetLastError();
@@ -81,19 +93,18 @@ KeyStoreResult identityOf(const RsaPrivateKey& integers, const std::string& owne
     return {status, AdbIdentity{std::move(*key), std::move(*publicText)}};
 }
 
-KeyStoreResult createKey(const std::filesystem::path& folder, const std::string& ownerName, bool& lostRace) {
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
+KeyStoreResult createKey(const std::wstring& folder, const std::string& ownerName, bool& lostRace) {
+    createFolders(folder);
     std::optional<CngRsaKey> key = CngRsaKey::generate();
     std::optional<RsaPrivateKey> integers = key ? key->privateKey() : std::nullopt;
     if (!integers) return {KeyStoreStatus::CngFailed, std::nullopt};
     KeyStoreResult made = identityOf(*integers, ownerName, KeyStoreStatus::Created);
     if (!made.identity) return made;
-    const FileWrite written = writeNewFile(folder / L"adbkey", writePrivateKeyPem(*integers));
+    const FileWrite written = writeNewFile(folder, L"adbkey", writePrivateKeyPem(*integers));
     lostRace = written == FileWrite::Exists;
     if (written != FileWrite::Ok) return {KeyStoreStatus::CannotWrite, std::nullopt};
     // adb remakes a missing adbkey.pub from adbkey; one that is there is left as it is.
-    writeNewFile(folder / L"adbkey.pub", made.identity->publicKeyText + "\n");
+    writeNewFile(folder, L"adbkey.pub", made.identity->publicKeyText + "\n");
     return made;
 }
 
@@ -112,10 +123,10 @@ std::string_view describe(KeyStoreStatus status) {
     return "unknown key store status";
 }
 
-std::optional<std::filesystem::path> adbKeyFolder() {
-    if (std::optional<std::wstring> home = environmentValue(L"ANDROID_USER_HOME")) return std::filesystem::path(*home);
+std::optional<std::wstring> adbKeyFolder() {
+    if (std::optional<std::wstring> home = environmentValue(L"ANDROID_USER_HOME")) return *home;
     if (std::optional<std::wstring> profile = environmentValue(L"USERPROFILE")) {
-        return std::filesystem::path(*profile) / L".android";
+        return inFolder(*profile, L".android");
     }
     return std::nullopt;
 }
@@ -126,11 +137,11 @@ std::string adbKeyOwnerName() {
     return toUtf8(user) + "@" + toUtf8(host);
 }
 
-KeyStoreResult loadOrCreateAdbKey(const std::filesystem::path& folder, const std::string& ownerName) {
+KeyStoreResult loadOrCreateAdbKey(const std::wstring& folder, const std::string& ownerName) {
     // Twice at most: when another program writes the key first, that key is the one to use.
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::string pem;
-        const FileRead read = readSmallFile(folder / L"adbkey", kMaxKeyPemBytes, pem);
+        const FileRead read = readSmallFile(inFolder(folder, L"adbkey"), kMaxKeyPemBytes, pem);
         if (read == FileRead::Failed) return {KeyStoreStatus::Unreadable, std::nullopt};
         if (read == FileRead::TooLarge) return {KeyStoreStatus::Malformed, std::nullopt};
         if (read == FileRead::Ok) {
@@ -146,7 +157,7 @@ KeyStoreResult loadOrCreateAdbKey(const std::filesystem::path& folder, const std
 }
 
 KeyStoreResult loadOrCreateAdbKey() {
-    const std::optional<std::filesystem::path> folder = adbKeyFolder();
+    const std::optional<std::wstring> folder = adbKeyFolder();
     if (!folder) return {KeyStoreStatus::NoHomeFolder, std::nullopt};
     return loadOrCreateAdbKey(*folder, adbKeyOwnerName());
 }

@@ -4,7 +4,6 @@
 //   %ANDROID_USER_HOME%\adbkey, else %USERPROFILE%\.android\adbkey (PEM, PKCS#8), and
 //   adbkey.pub beside it (adb's public key line, " user@host", line end).
 // A missing key is made with CNG and written atomically; an existing one is never replaced.
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,12 +28,12 @@ struct KeyStoreResult {
 };
 
 // The folder from the environment; nullopt when neither variable is set.
-std::optional<std::filesystem::path> adbKeyFolder();
+std::optional<std::wstring> adbKeyFolder();
 
 // "USERNAME@COMPUTERNAME" from the environment, as adb names keys; "unknown" for a missing part.
 std::string adbKeyOwnerName();
 
-KeyStoreResult loadOrCreateAdbKey(const std::filesystem::path& folder, const std::string& ownerName);
+KeyStoreResult loadOrCreateAdbKey(const std::wstring& folder, const std::string& ownerName);
 // The same in adbKeyFolder(), named after adbKeyOwnerName().
 KeyStoreResult loadOrCreateAdbKey();
 

@@ -14,7 +14,8 @@ namespace {
 bool holdsAdbProgram(std::wstring_view folder) {
     if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') folder = folder.substr(1, folder.size() - 2);
     if (folder.empty()) return false;
-    const std::wstring candidate = (std::filesystem::path(folder) / L"adb.exe").wstring();
+    const bool separated = folder.back() == L'\\' || folder.back() == L'/';
+    const std::wstring candidate = std::wstring(folder) + (separated ? L"adb.exe" : L"\\adb.exe");
     const DWORD attributes = ::GetFileAttributesW(candidate.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -23,8 +24,8 @@ bool holdsAdbProgram(std::wstring_view folder) {
 
 // Folder by folder rather than SearchPathW over the joined list: SearchPathW stops at the first
 // match, and a folder named adb.exe in the program folder would hide a real adb.exe on PATH.
-bool adbExeAvailable(const std::filesystem::path& runDirectory) {
-    if (holdsAdbProgram(runDirectory.wstring())) return true;
+bool adbExeAvailable(const std::wstring& runDirectory) {
+    if (holdsAdbProgram(runDirectory)) return true;
     const std::wstring path = environmentValue(L"PATH").value_or(L"");
     for (std::size_t begin = 0; begin <= path.size();) {
         const std::size_t end = std::min(path.find(L';', begin), path.size());

@@ -98,6 +98,10 @@ NetStatus TcpConnection::openOne(const ADDRINFOW& address, HANDLE stop, DWORD li
     UniqueSocket socket(::WSASocketW(address.ai_family, address.ai_socktype, address.ai_protocol, nullptr, 0,
                                      WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT));
     if (!socket || !event) return NetStatus::Failed;
+    // adb sends a message as a header and a payload; without this each waits for the other
+    // side's delayed acknowledgement (adb turns it off on both ends too).
+    const BOOL noDelay = TRUE;
+    ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     const long interest = FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE;
     if (::WSAEventSelect(socket.get(), event.get(), interest) != 0) return NetStatus::Failed;
     const bool connected = ::connect(socket.get(), address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0;

@@ -636,6 +636,8 @@ class Server:
             except socket.timeout:
                 continue
             sock.settimeout(None)
+            # As adbd does: each header and payload goes out at once.
+            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             number += 1
             connection = Connection(self, sock, number)
             self.connections.append(connection)
