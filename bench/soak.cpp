@@ -46,14 +46,17 @@ struct Command {
     std::wstring logPrefix;
     std::string call;
     std::wstring answer;
+    std::string thenCall = {};  // what the program asks next, answered without a log line
 };
 
-const Command kConnect{L"", "connect 127.0.0.1:5555", L"connected to 127.0.0.1:5555"};
+// A Connect asks the TV's state after adb's answer; the removals go to the connected TV.
+const Command kConnect{L"", "connect 127.0.0.1:5555", L"connected to 127.0.0.1:5555", "-s 127.0.0.1:5555 get-state"};
 const Command kBootAds[] = {
-    {L"删除开机广告 -> ", "shell pm uninstall --user 0 com.miui.systemAdSolution", L"Success"},
-    {L"删除开机广告 -> ", "shell pm uninstall --user 0 com.xiaomi.mitv.advertise", L"Success"},
+    {L"删除开机广告 -> ", "-s 127.0.0.1:5555 shell pm uninstall --user 0 com.miui.systemAdSolution", L"Success"},
+    {L"删除开机广告 -> ", "-s 127.0.0.1:5555 shell pm uninstall --user 0 com.xiaomi.mitv.advertise", L"Success"},
 };
-const Command kSystemUpdate[] = {{L"删除系统更新 ->", "shell pm uninstall --user 0 com.xiaomi.mitv.upgrade", L"Success"}};
+const Command kSystemUpdate[] = {
+    {L"删除系统更新 ->", "-s 127.0.0.1:5555 shell pm uninstall --user 0 com.xiaomi.mitv.upgrade", L"Success"}};
 
 // Handle count and private bytes as the system reports them, and the same measured another
 // way: Wine 8 answers GetProcessHandleCount with 0 and leaves PrivateUsage at 0.
@@ -172,6 +175,7 @@ void Soak::take(const Command& command) {
     ++adbStarts_;
     if (line == command.logPrefix + command.answer) {
         calls_.push_back(command.call);
+        if (!command.thenCall.empty()) calls_.push_back(command.thenCall);
         lastLost_ = false;
     } else if (!lastLost_ && line.starts_with(command.logPrefix) &&
                notStartedCommand(std::wstring_view(line).substr(command.logPrefix.size())) == adbLine &&

@@ -197,7 +197,11 @@ DWORD ConsoleSession::write(std::string_view bytes) const {
 bool ConsoleSession::stop() const {
     abandon();
     terminateDescendants(process_.get());
-    return ::TerminateProcess(process_.get(), 0) != FALSE;
+    const bool ended = ::TerminateProcess(process_.get(), 0) != FALSE;
+    // A program the interpreter was starting while the first list was taken shows only now.
+    ::WaitForSingleObject(process_.get(), 1000);
+    terminateDescendants(process_.get());
+    return ended;
 }
 
 void ConsoleSession::abandon() const { ::SetEvent(stopped_.get()); }
