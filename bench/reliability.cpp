@@ -215,22 +215,12 @@ void closeAndCheck(const AppUnderTest& app, Row& row, bool adbTakenAway = false)
 // ---------------------------------------------------------------------------------------------
 // The interpreter killed from outside while Connect waits for a hanging adb.
 
-DWORD childOf(DWORD parentId, std::wstring_view exeName) {
-    const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot && ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry))
-        if (entry.th32ParentProcessID == parentId && exeName == entry.szExeFile) return entry.th32ProcessID;
-    return 0;
-}
-
 // Kills the program's interpreter; how long until the worker is done with it (its box is up
 // or Connect takes clicks), or -1 when there was no interpreter to kill or the worker never ended.
 double killInterpreterDuringConnect(const AppUnderTest& app, std::size_t callsBefore) {
     app.setIp(kTv);
     if (!app.click(kConnectButtonId) || !waitFor([&] { return app.adbCalls().size() == callsBefore + 1; })) return -1;
-    const DWORD interpreter = childOf(app.processId(), L"cmd.exe");
+    const DWORD interpreter = bench::childNamed(app.processId(), L"cmd.exe");
     const UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, interpreter));
     if (!process) return -1;
     const double killedAt = nowMs();

@@ -44,11 +44,9 @@ bool ActionWorker::usesInterpreter(int code) {
 // without sending anything more.
 ActionWorker::Request ActionWorker::request(int code, std::string ipUtf8) {
     if (code == ACTION_CLOSE_LEFTOVERS) {
-        std::lock_guard lock(wakeMutex_);
         ++cleanups_;
-        wake_.notify_all();
+        endWaits();
     }
-    if (code == ACTION_CLOSE_LEFTOVERS) stopDirect();
     Request request{code, std::move(ipUtf8), 0};
     request.cleanupsBefore = cleanups_;
     if (usesInterpreter(code)) request.ticket = turns_.draw();
@@ -85,12 +83,20 @@ void ActionWorker::shutDown() {
         std::lock_guard lock(viewGate_);
         closing_ = true;
     }
+    endWaits();
+    console_->stop();
+}
+
+// A cleanup or the close has just been counted: a pause sees it as soon as it wakes (taking the
+// lock after the change is what makes the wake-up certain), and the built-in client's call in
+// progress ends at its stop event.
+void ActionWorker::endWaits() {
     {
         std::lock_guard lock(wakeMutex_);
         wake_.notify_all();
     }
-    stopDirect();
-    console_->stop();
+    std::lock_guard lock(stopMutex_);
+    if (currentStop_) ::SetEvent(currentStop_);
 }
 
 bool ActionWorker::pause(const Request& request, unsigned ms) {

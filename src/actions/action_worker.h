@@ -66,7 +66,7 @@ private:
     void startInterpreter();
     // connect_action.cpp
     void connect(const Request& request);
-    void connectTo(const Request& request, const std::string& address, std::string_view command);
+    void connectTo(const Request& request, const std::string& address, const std::string& addressBytes);
     Admission admitted(const Request& request, const std::string& serial, const std::string& connectAnswer);
     Reply awaitOwner(const Request& request, const std::string& serial);
     void refused(const std::string& logText);
@@ -87,9 +87,9 @@ private:
     void connectDirect(const Request& request, const std::string& address);
     Reply directShell(const Request& request, std::string_view command);
     void withStop(const Request& request, const std::function<void(HANDLE stop)>& call);
-    void stopDirect();
     // Waits about ms, or less when a cleanup or the close comes; false then.
     bool pause(const Request& request, unsigned ms);
+    void endWaits();
     void log(std::string_view line);
     void setDisabled(ActionCode button, bool disabled);
     void message(std::string_view textUtf8, unsigned flags, ActionView::BoxOwner owner);

@@ -29,13 +29,13 @@ void ActionWorker::connect(const Request& request) {
         return;
     }
     usingDirect_ = !adbExeAvailable(runDirectory_);
-    if (!usingDirect_) return connectTo(request, address, command);
+    if (!usingDirect_) return connectTo(request, address, addressBytes);
     if (!std::exchange(toldDirect_, true)) log(logLine(kDirectPathLogLine));
     connectDirect(request, address);
 }
 
-void ActionWorker::connectTo(const Request& request, const std::string& address, std::string_view command) {
-    const Reply reply = exchange(request, command);
+void ActionWorker::connectTo(const Request& request, const std::string& address, const std::string& addressBytes) {
+    const Reply reply = exchange(request, connectCommand(addressBytes));
     // A cleanup clicked meanwhile has enabled Connect again and greyed the removals: the
     // buttons stay as it left them.
     if (cancelled(request)) {
@@ -48,7 +48,7 @@ void ActionWorker::connectTo(const Request& request, const std::string& address,
         setDisabled(ACTION_CONNECT, false);
         return log(logLine(reply.text));
     }
-    const std::string serial = connectedSerial(reply.text).value_or(connectTarget(toConsoleCodePage(fromUtf8(address))));
+    const std::string serial = connectedSerial(reply.text).value_or(connectTarget(addressBytes));
     const Admission admission = admitted(request, serial, reply.text);
     if (admission == Admission::in || admission == Admission::inAfterOwner) connected(serial, address);
     // Logged last, as a failure's is after its box: the log then reads in the order things happened.
@@ -61,14 +61,15 @@ ActionWorker::Admission ActionWorker::admitted(const Request& request, const std
                                                const std::string& connectAnswer) {
     Reply state = exchange(request, getStateCommand(serial));
     const bool waiting = state.outcome == Outcome::answered && deviceState(state.text) == DeviceState::unauthorized;
-    if (waiting || authenticationFailed(connectAnswer)) {
+    const bool ownerAsked = waiting || authenticationFailed(connectAnswer);
+    if (ownerAsked) {
         log(logLine(connectAnswer));
         log(logLine(kAcceptPromptLogLine));
         if (waiting) state = awaitOwner(request, serial);
     }
     if (over(request)) return Admission::gaveUp;
     if (state.outcome == Outcome::answered && deviceState(state.text) == DeviceState::device)
-        return waiting || authenticationFailed(connectAnswer) ? Admission::inAfterOwner : Admission::in;
+        return ownerAsked ? Admission::inAfterOwner : Admission::in;
     if (state.outcome == Outcome::answered && deviceState(state.text) == DeviceState::unauthorized) {
         message(kAuthorizationTimeoutMessage, MB_OK | MB_ICONWARNING, ActionView::BoxOwner::none);
         setDisabled(ACTION_CONNECT, false);

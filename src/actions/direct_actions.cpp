@@ -51,11 +51,6 @@ void ActionWorker::withStop(const Request& request, const std::function<void(HAN
     currentStop_ = nullptr;
 }
 
-void ActionWorker::stopDirect() {
-    std::lock_guard lock(stopMutex_);
-    if (currentStop_) ::SetEvent(currentStop_);
-}
-
 ActionWorker::Reply ActionWorker::onTv(const Request& request, std::string_view interpreterCommand,
                                       std::string_view shellCommand) {
     return usingDirect_ ? directShell(request, shellCommand) : exchange(request, interpreterCommand);

@@ -93,6 +93,8 @@ DirectAdbOutcome DirectAdb::run(AdbStep first, HANDLE stop, Call& call) {
     std::string bytes;
     while (!done) {
         if (isSet(stop)) return DirectAdbOutcome::Stopped;
+        // A TV that keeps sending never lets a receive time out: the call's limit holds anyway.
+        if (remainingMs(call.deadline) == 0) return call.whenLate;
         const NetStatus got = socket_.receive(bytes, stop, remainingMs(call.deadline));
         if (got == NetStatus::Ok) {
             done = apply(client_->onBytes(bytes), stop, call);

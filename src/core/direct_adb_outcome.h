@@ -30,9 +30,6 @@ enum class DirectAdbOutcome {
     NotConnected,  // last: the tests walk the outcomes up to here
 };
 
-// Logged once when the TV does not know this computer's key and shows its owner a prompt.
-inline constexpr std::string_view kWaitingForOwnerText =
-    "请在电视上允许 USB 调试 (waiting for the TV's owner to allow USB debugging)";
 
 std::string_view outcomeText(DirectAdbOutcome outcome);
 

@@ -6,10 +6,11 @@ namespace oz {
 
 inline ULONGLONG deadlineAfter(DWORD limitMs) { return ::GetTickCount64() + limitMs; }
 
-// 0 once the deadline has passed.
+// 0 once the deadline has passed; never INFINITE, so a wait given it always ends.
 inline DWORD remainingMs(ULONGLONG deadline) {
     const ULONGLONG now = ::GetTickCount64();
-    return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+    if (now >= deadline) return 0;
+    return deadline - now >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(deadline - now);
 }
 
 }  // namespace oz

@@ -15,6 +15,7 @@ using UniqueGlobalMemory = Owned<ClosedBy<HGLOBAL, &::GlobalFree>>;
 // Blocks the system hands out from LocalAlloc (CommandLineToArgvW, FormatMessageW).
 using UniqueLocalMemory = Owned<ClosedBy<HLOCAL, &::LocalFree>>;
 using UniqueMenu = Owned<ClosedBy<HMENU, &::DestroyMenu>>;
+using UniqueWindow = Owned<ClosedBy<HWND, &::DestroyWindow>>;
 // The block GetEnvironmentStringsW hands out.
 using UniqueEnvironmentStrings = Owned<ClosedBy<LPWCH, &::FreeEnvironmentStringsW>>;
 // Modules from LoadLibraryExW (also those mapped only as data, to read their resources).

@@ -70,7 +70,8 @@ void RecordingView::showMessage(std::string_view textUtf8, UINT flags, BoxOwner 
     record(messageCall(textUtf8, flags, owner == BoxOwner::window));
     ++messagesShown_;
     changed_.notify_all();
-    changed_.wait(lock, [&] { return !holding_; });
+    // Bounded, so that a test that forgets to release its boxes still ends.
+    changed_.wait_for(lock, std::chrono::seconds(60), [&] { return !holding_; });
 }
 
 void RecordingView::rememberAddress(std::string_view addressUtf8) {

@@ -8,11 +8,11 @@ MessageTarget::MessageTarget(std::function<void()> onMessage) : onMessage_(std::
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"OzConsoleTestTarget";
     ::RegisterClassW(&windowClass);  // fails harmlessly when it is registered already
-    window_ = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                windowClass.hInstance, this);
+    window_.reset(::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    windowClass.hInstance, this));
 }
 
-MessageTarget::~MessageTarget() { ::DestroyWindow(window_); }
+MessageTarget::~MessageTarget() = default;
 
 LRESULT CALLBACK MessageTarget::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {

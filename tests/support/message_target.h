@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "runtime/handles_win.h"
+
 namespace oz::test {
 
 // A message-only window of the creating thread that runs onMessage for every WM_APP it gets.
@@ -14,7 +16,7 @@ public:
     MessageTarget(const MessageTarget&) = delete;
     MessageTarget& operator=(const MessageTarget&) = delete;
 
-    HWND window() const { return window_; }
+    HWND window() const { return window_.get(); }
     int received() const { return received_; }
 
 private:
@@ -22,7 +24,7 @@ private:
 
     std::function<void()> onMessage_;
     int received_ = 0;
-    HWND window_ = nullptr;
+    UniqueWindow window_;
 };
 
 }  // namespace oz::test
